@@ -21,3 +21,26 @@ function(corvelle_test target)
   corvelle_warnings(${target})
   gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
 endfunction()
+
+# Adds every subfolder of the current folder that has a CMakeLists.txt (benchmarks, fuzzers, tools).
+function(corvelle_add_subfolders)
+  file(GLOB folders LIST_DIRECTORIES true "${CMAKE_CURRENT_SOURCE_DIR}/*")
+  foreach(folder ${folders})
+    if(EXISTS "${folder}/CMakeLists.txt")
+      add_subdirectory(${folder})
+    endif()
+  endforeach()
+endfunction()
+
+# Adds the named subfolders that exist, in the order given, and the window's folder when the window is
+# built. Layers are listed in dependency order.
+function(corvelle_add_layers)
+  foreach(folder ${ARGN})
+    if(EXISTS "${CMAKE_CURRENT_SOURCE_DIR}/${folder}/CMakeLists.txt")
+      add_subdirectory(${folder})
+    endif()
+  endforeach()
+  if(CORVELLE_BUILD_APP AND EXISTS "${CMAKE_CURRENT_SOURCE_DIR}/app/CMakeLists.txt")
+    add_subdirectory(app)
+  endif()
+endfunction()

@@ -65,7 +65,8 @@ void Measure(const std::string& name, const std::string& utf8) {
   iconv_t toText = iconv_open("CP936", "UTF-16LE");
   std::vector<char> buffer(text.size() * 4 + 16);
 
-  const double oursDecode = MegabytesPerSecond(text.size(), [&] { sink = corvelle::TextToUtf16(text).size(); });
+  const double oursDecode =
+      MegabytesPerSecond(text.size(), [&] { sink = corvelle::TextToUtf16(text).size(); });
   const double iconvDecode =
       MegabytesPerSecond(text.size(), [&] { sink = IconvConvert(toWide, text.data(), text.size(), buffer); });
   const double oursEncode = MegabytesPerSecond(wideBytes, [&] { sink = corvelle::Utf16ToText(wide).size(); });
@@ -79,10 +80,10 @@ void Measure(const std::string& name, const std::string& utf8) {
   for (unsigned char c : text) ascii += c < 0x80;
   std::printf("%-18s %9zu bytes, %5.1f%% ASCII\n", name.c_str(), text.size(),
               text.empty() ? 100.0 : 100.0 * static_cast<double>(ascii) / static_cast<double>(text.size()));
-  std::printf("  936 -> UTF-16   ours %8.1f MB/s   iconv %7.1f MB/s   ratio %5.2fx\n", oursDecode, iconvDecode,
-              oursDecode / iconvDecode);
-  std::printf("  UTF-16 -> 936   ours %8.1f MB/s   iconv %7.1f MB/s   ratio %5.2fx\n", oursEncode, iconvEncode,
-              oursEncode / iconvEncode);
+  std::printf("  936 -> UTF-16   ours %8.1f MB/s   iconv %7.1f MB/s   ratio %5.2fx\n", oursDecode,
+              iconvDecode, oursDecode / iconvDecode);
+  std::printf("  UTF-16 -> 936   ours %8.1f MB/s   iconv %7.1f MB/s   ratio %5.2fx\n", oursEncode,
+              iconvEncode, oursEncode / iconvEncode);
 }
 
 }  // namespace

@@ -14,7 +14,9 @@ namespace {
 
 constexpr char16_t kReplacement = u'\uFFFD';
 
-std::string_view UpToNul(std::string_view text) { return text.substr(0, std::min(text.find('\0'), text.size())); }
+std::string_view UpToNul(std::string_view text) {
+  return text.substr(0, std::min(text.find('\0'), text.size()));
+}
 
 std::u16string_view UpToNul(std::u16string_view wide) {
   return wide.substr(0, std::min(wide.find(u'\0'), wide.size()));
@@ -68,8 +70,12 @@ std::size_t AsciiPrefix(const unsigned char* data, std::size_t size) {
   return i;
 }
 
-bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+bool IsHighSurrogate(char16_t unit) {
+  return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t unit) {
+  return unit >= 0xDC00 && unit <= 0xDFFF;
+}
 
 void AppendUtf8(std::string& out, char32_t point) {
   if (point < 0x80) {
@@ -217,8 +223,10 @@ WideText Utf8ToUtf16(std::string_view utf8) {
   wide.reserve(utf8.size());
   std::size_t i = 0;
   while (i < utf8.size()) {
-    const std::size_t run = AsciiPrefix(reinterpret_cast<const unsigned char*>(utf8.data()) + i, utf8.size() - i);
-    wide.append(utf8.begin() + static_cast<std::ptrdiff_t>(i), utf8.begin() + static_cast<std::ptrdiff_t>(i + run));
+    const std::size_t run =
+        AsciiPrefix(reinterpret_cast<const unsigned char*>(utf8.data()) + i, utf8.size() - i);
+    wide.append(utf8.begin() + static_cast<std::ptrdiff_t>(i),
+                utf8.begin() + static_cast<std::ptrdiff_t>(i + run));
     i += run;
     if (i < utf8.size()) AppendUtf16(wide, DecodeUtf8(utf8, i));
   }
@@ -242,9 +250,13 @@ std::string Utf16ToUtf8(std::u16string_view wide) {
   return utf8;
 }
 
-Text Utf8ToText(std::string_view utf8) { return Utf16ToText(Utf8ToUtf16(utf8)); }
+Text Utf8ToText(std::string_view utf8) {
+  return Utf16ToText(Utf8ToUtf16(utf8));
+}
 
-std::string TextToUtf8(std::string_view text) { return Utf16ToUtf8(TextToUtf16(text)); }
+std::string TextToUtf8(std::string_view text) {
+  return Utf16ToUtf8(TextToUtf16(text));
+}
 
 Text BytesToText(const Bytes& bytes) {
   return Text(UpToNul(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));

@@ -16,7 +16,9 @@ namespace corvelle {
 [[nodiscard]] WideText TextToUtf16(std::string_view text);
 
 // The JSON engine's name for the same conversion: code page 936 text to UTF-16.
-[[nodiscard]] inline WideText AnsiToUtf16(std::string_view text) { return TextToUtf16(text); }
+[[nodiscard]] inline WideText AnsiToUtf16(std::string_view text) {
+  return TextToUtf16(text);
+}
 
 // UTF-16 to code page 936.
 [[nodiscard]] Text Utf16ToText(std::u16string_view wide);

@@ -8,8 +8,12 @@ namespace {
 constexpr unsigned char kIdeographicSpaceByte = 0xA1;  // the ideographic space is 0xA1 0xA1
 constexpr unsigned char kFullWidthLead = 0xA3;         // 0xA3 0xA1..0xFE are the full-width ASCII forms
 
-unsigned char LowerAscii(unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c; }
-unsigned char UpperAscii(unsigned char c) { return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 32) : c; }
+unsigned char LowerAscii(unsigned char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c;
+}
+unsigned char UpperAscii(unsigned char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 32) : c;
+}
 
 // Width in bytes of the character starting at `at`: 2 for a lead byte with a byte after it, else 1.
 std::size_t CharWidth(std::string_view text, std::size_t at) {
@@ -20,7 +24,8 @@ bool MatchesAt(std::string_view text, std::size_t at, std::string_view needle, C
   if (text.size() - at < needle.size()) return false;
   if (mode == CaseMode::Sensitive) return text.compare(at, needle.size(), needle) == 0;
   for (std::size_t k = 0; k < needle.size(); ++k) {
-    if (LowerAscii(static_cast<unsigned char>(text[at + k])) != LowerAscii(static_cast<unsigned char>(needle[k])))
+    if (LowerAscii(static_cast<unsigned char>(text[at + k])) !=
+        LowerAscii(static_cast<unsigned char>(needle[k])))
       return false;
   }
   return true;
@@ -32,7 +37,9 @@ bool IsSpaceAt(std::string_view text, std::size_t at) {
          static_cast<unsigned char>(text[at + 1]) == kIdeographicSpaceByte;
 }
 
-std::size_t SpaceWidth(std::string_view text, std::size_t at) { return text[at] == ' ' ? 1 : 2; }
+std::size_t SpaceWidth(std::string_view text, std::size_t at) {
+  return text[at] == ' ' ? 1 : 2;
+}
 
 template <typename Fold>
 Text FoldAscii(std::string_view text, Fold fold) {
@@ -69,7 +76,9 @@ Text NarrowFullWidth(std::string_view text) {
   return out;
 }
 
-bool IsAtoiSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsAtoiSpace(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 }  // namespace
 
@@ -110,9 +119,13 @@ Text TrimSpaces(std::string_view text) {
   return leading.substr(0, end);
 }
 
-Text ToLowerAscii(std::string_view text) { return FoldAscii(text, LowerAscii); }
+Text ToLowerAscii(std::string_view text) {
+  return FoldAscii(text, LowerAscii);
+}
 
-Text ToUpperAscii(std::string_view text) { return FoldAscii(text, UpperAscii); }
+Text ToUpperAscii(std::string_view text) {
+  return FoldAscii(text, UpperAscii);
+}
 
 int TextToInt(std::string_view text) {
   const Text narrow = NarrowFullWidth(text);
@@ -137,7 +150,8 @@ std::vector<Text> SplitText(std::string_view text, std::string_view separator) {
     pieces.emplace_back(text.substr(static_cast<std::size_t>(from - 1), static_cast<std::size_t>(at - from)));
     from = at + static_cast<int>(separator.size());
   }
-  if (static_cast<std::size_t>(from - 1) < text.size()) pieces.emplace_back(text.substr(static_cast<std::size_t>(from - 1)));
+  if (static_cast<std::size_t>(from - 1) < text.size())
+    pieces.emplace_back(text.substr(static_cast<std::size_t>(from - 1)));
   return pieces;
 }
 

@@ -12,7 +12,9 @@
 namespace corvelle {
 
 // True when `byte` starts a two-byte character of code page 936.
-[[nodiscard]] constexpr bool IsLeadByte(unsigned char byte) { return byte >= 0x81 && byte != 0xFF; }
+[[nodiscard]] constexpr bool IsLeadByte(unsigned char byte) {
+  return byte >= 0x81 && byte != 0xFF;
+}
 
 enum class CaseMode { Sensitive, Insensitive };
 

@@ -5,6 +5,8 @@
 #include <thread>
 #include <vector>
 
+#include "row_name.h"
+
 namespace corvelle {
 namespace {
 
@@ -14,7 +16,9 @@ struct Cp936Row {
   std::u16string wide;  // what they decode to
 };
 
-void PrintTo(const Cp936Row& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const Cp936Row& row, std::ostream* os) {
+  *os << row.name;
+}
 
 const Cp936Row kDecodeRows[] = {
     {"Empty", "", u""},
@@ -23,17 +27,25 @@ const Cp936Row kDecodeRows[] = {
     {"TwoByte", "\xD6\xD0\xCE\xC4", u"中文"},
     {"IdeographicSpace", "\xA1\xA1", u"\u3000"},
     {"LoneLeadAtEnd", "ab\xD6", u"ab\uFFFD"},
-    {"ByteFF", "a\xFF" "b", u"a\uFFFDb"},
-    {"LeadBeforeAscii", "\xD6" "1", u"\uFFFD" "1"},
+    {"ByteFF",
+     "a\xFF"
+     "b",
+     u"a\uFFFDb"},
+    {"LeadBeforeAscii",
+     "\xD6"
+     "1",
+     u"\uFFFD"
+     "1"},
     {"TextEndsAtNul", std::string("a\0b", 3), u"a"},
 };
 
 class DecodeTest : public testing::TestWithParam<Cp936Row> {};
 
-TEST_P(DecodeTest, DecodesAsCodePage936) { EXPECT_EQ(TextToUtf16(GetParam().text), GetParam().wide); }
+TEST_P(DecodeTest, DecodesAsCodePage936) {
+  EXPECT_EQ(TextToUtf16(GetParam().text), GetParam().wide);
+}
 
-INSTANTIATE_TEST_SUITE_P(Rows, DecodeTest, testing::ValuesIn(kDecodeRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, DecodeTest, testing::ValuesIn(kDecodeRows), RowName());
 
 const Cp936Row kEncodeRows[] = {
     {"Empty", "", u""},
@@ -49,10 +61,11 @@ const Cp936Row kEncodeRows[] = {
 
 class EncodeTest : public testing::TestWithParam<Cp936Row> {};
 
-TEST_P(EncodeTest, EncodesAsCodePage936) { EXPECT_EQ(Utf16ToText(GetParam().wide), GetParam().text); }
+TEST_P(EncodeTest, EncodesAsCodePage936) {
+  EXPECT_EQ(Utf16ToText(GetParam().wide), GetParam().text);
+}
 
-INSTANTIATE_TEST_SUITE_P(Rows, EncodeTest, testing::ValuesIn(kEncodeRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, EncodeTest, testing::ValuesIn(kEncodeRows), RowName());
 
 TEST(EncodingTest, EveryTwoByteCharacterRoundTrips) {
   int decoded = 0;
@@ -74,10 +87,12 @@ TEST(EncodingTest, EveryTwoByteCharacterRoundTrips) {
 TEST(EncodingTest, Utf8ToTextConvertsThroughUtf16) {
   EXPECT_EQ(Utf8ToText("\xE4\xB8\xAD\xE6\x96\x87.txt"), "\xD6\xD0\xCE\xC4.txt");
   EXPECT_EQ(Utf8ToText(""), "");
-  EXPECT_EQ(Utf8ToText("a\xC3"), "a?");                  // cut-off sequence
-  EXPECT_EQ(Utf8ToText("\xC0\xAF" "b"), "??b");          // overlong form, next byte kept
-  EXPECT_EQ(Utf8ToText("\xED\xA0\x80"), "?");            // encoded surrogate
-  EXPECT_EQ(Utf8ToText("\xF0\x9F\x98\x80"), "?");        // emoji
+  EXPECT_EQ(Utf8ToText("a\xC3"), "a?");  // cut-off sequence
+  EXPECT_EQ(Utf8ToText("\xC0\xAF"
+                       "b"),
+            "??b");                                // overlong form, next byte kept
+  EXPECT_EQ(Utf8ToText("\xED\xA0\x80"), "?");      // encoded surrogate
+  EXPECT_EQ(Utf8ToText("\xF0\x9F\x98\x80"), "?");  // emoji
 }
 
 TEST(EncodingTest, Utf8AndUtf16RoundTrip) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "row_name.h"
+
 namespace corvelle {
 namespace {
 
@@ -19,7 +21,9 @@ struct FindRow {
   int last;   // FindLastText
 };
 
-void PrintTo(const FindRow& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const FindRow& row, std::ostream* os) {
+  *os << row.name;
+}
 
 const FindRow kFindRows[] = {
     {"Plain", "abcabc", "bc", 1, CaseMode::Sensitive, 2, 5},
@@ -46,8 +50,7 @@ TEST_P(FindTest, FindsWholeCharactersOnly) {
   EXPECT_EQ(FindLastText(row.text, row.needle, row.mode), row.last);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, FindTest, testing::ValuesIn(kFindRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, FindTest, testing::ValuesIn(kFindRows), RowName());
 
 struct TransformRow {
   const char* name;
@@ -55,11 +58,15 @@ struct TransformRow {
   std::string expected;
 };
 
-void PrintTo(const TransformRow& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const TransformRow& row, std::ostream* os) {
+  *os << row.name;
+}
 
 class TrimTest : public testing::TestWithParam<TransformRow> {};
 
-TEST_P(TrimTest, TrimsAsciiAndIdeographicSpacesOnly) { EXPECT_EQ(TrimSpaces(GetParam().input), GetParam().expected); }
+TEST_P(TrimTest, TrimsAsciiAndIdeographicSpacesOnly) {
+  EXPECT_EQ(TrimSpaces(GetParam().input), GetParam().expected);
+}
 
 const TransformRow kTrimRows[] = {
     {"Empty", "", ""},
@@ -70,10 +77,11 @@ const TransformRow kTrimRows[] = {
     {"LoneA1Stays", "a\xA1", "a\xA1"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Rows, TrimTest, testing::ValuesIn(kTrimRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, TrimTest, testing::ValuesIn(kTrimRows), RowName());
 
-TEST(TrimTest, LeadingOnly) { EXPECT_EQ(TrimLeadingSpaces(" \xA1\xA1x "), "x "); }
+TEST(TrimTest, LeadingOnly) {
+  EXPECT_EQ(TrimLeadingSpaces(" \xA1\xA1x "), "x ");
+}
 
 TEST(CaseTest, FoldsAsciiLettersOnly) {
   // 0xC1 0x41 is a two-byte character with trail byte 'A', 0x81 0x61 one with trail byte 'a'.
@@ -88,11 +96,15 @@ struct IntRow {
   int value;
 };
 
-void PrintTo(const IntRow& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const IntRow& row, std::ostream* os) {
+  *os << row.name;
+}
 
 class TextToIntTest : public testing::TestWithParam<IntRow> {};
 
-TEST_P(TextToIntTest, ReadsLikeAtoiAfterNarrowing) { EXPECT_EQ(TextToInt(GetParam().text), GetParam().value); }
+TEST_P(TextToIntTest, ReadsLikeAtoiAfterNarrowing) {
+  EXPECT_EQ(TextToInt(GetParam().text), GetParam().value);
+}
 
 const IntRow kIntRows[] = {
     {"Plain", "123", 123},
@@ -102,14 +114,19 @@ const IntRow kIntRows[] = {
     {"Empty", "", 0},
     {"FullWidthDigits", "\xA3\xB1\xA3\xB2\xA3\xB3", 123},
     {"FullWidthMinus", "\xA3\xAD\xA3\xB5", -5},
-    {"IdeographicSpaceFirst", "\xA1\xA1\xA3\xAB\xA3\xB9" "9", 99},
-    {"OtherTwoByteStops", "1\xD6\xD0" "2", 1},
+    {"IdeographicSpaceFirst",
+     "\xA1\xA1\xA3\xAB\xA3\xB9"
+     "9",
+     99},
+    {"OtherTwoByteStops",
+     "1\xD6\xD0"
+     "2",
+     1},
     {"Overflow", "99999999999999", 2147483647},
     {"Underflow", "-99999999999999", -2147483647 - 1},
 };
 
-INSTANTIATE_TEST_SUITE_P(Rows, TextToIntTest, testing::ValuesIn(kIntRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, TextToIntTest, testing::ValuesIn(kIntRows), RowName());
 
 struct SplitRow {
   const char* name;
@@ -118,7 +135,9 @@ struct SplitRow {
   std::vector<Text> pieces;
 };
 
-void PrintTo(const SplitRow& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const SplitRow& row, std::ostream* os) {
+  *os << row.name;
+}
 
 class SplitTest : public testing::TestWithParam<SplitRow> {};
 
@@ -138,8 +157,7 @@ const SplitRow kSplitRows[] = {
     {"EmptySeparator", "abc", "", {"abc"}},
 };
 
-INSTANTIATE_TEST_SUITE_P(Rows, SplitTest, testing::ValuesIn(kSplitRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, SplitTest, testing::ValuesIn(kSplitRows), RowName());
 
 }  // namespace
 }  // namespace corvelle
