@@ -54,3 +54,136 @@ TEST(Exchange, ConnectionIsReusedAcrossRequests) {
 
 }  // namespace
 }  // namespace corvelle::platform::testing
+
+namespace corvelle::platform::testing {
+namespace {
+
+using corvelle::testing::MakeResponse;
+using corvelle::testing::RawConnection;
+using corvelle::testing::RawServer;
+
+// A port nobody listens on: bound once to learn a free number, then released.
+std::uint16_t ClosedPort() {
+  RawServer probe([](RawConnection&) {});
+  return probe.Port();
+}
+
+TEST(Exchange, RefusedConnectionIsCannotConnect) {
+  const std::uint16_t port = ClosedPort();
+  Client client;
+  const Response response = client.Fetch("GET", "http://127.0.0.1:" + std::to_string(port) + "/");
+  EXPECT_FALSE(response.sent && response.received);
+  EXPECT_EQ(response.error, kErrorCannotConnect);
+}
+
+TEST(Exchange, ReceiveReturnsWhileTheBodyIsStalled) {
+  RawServer server([](RawConnection& connection) {
+    std::string request;
+    if (connection.ReadRequest(request)) {
+      connection.Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nfirst");
+      connection.WaitUntilStopped();
+    }
+  });
+  Client client;
+  client.SetShortTimeouts(300);
+  ASSERT_NE(client.Open("GET", server.Origin() + "/slow"), 0u);
+  ASSERT_TRUE(HttpSendRequest(client.Request(), nullptr, 0));
+  ASSERT_TRUE(HttpReceiveResponse(client.Request()));
+  EXPECT_EQ(QueryText(client.Request(), kQueryStatusCode), "200");
+  char buffer[64];
+  std::size_t read = 0;
+  ASSERT_TRUE(HttpReadData(client.Request(), buffer, sizeof buffer, read));
+  EXPECT_EQ(std::string(buffer, read), "first");
+  EXPECT_FALSE(HttpReadData(client.Request(), buffer, sizeof buffer, read));
+  EXPECT_EQ(HttpGetLastError(), kErrorTimeout);
+}
+
+TEST(Exchange, ServerThatNeverAnswersTimesOut) {
+  RawServer server([](RawConnection& connection) { connection.WaitUntilStopped(); });
+  Client client;
+  client.SetShortTimeouts(300);
+  const Response response = client.Fetch("GET", server.Origin() + "/");
+  EXPECT_FALSE(response.received);
+  EXPECT_EQ(response.error, kErrorTimeout);
+}
+
+TEST(Exchange, QueryHeadersAsksForTheSizeFirst) {
+  RawServer server(RawServer::Respond({MakeResponse(200, "OK", {}, "")}));
+  Client client;
+  ASSERT_TRUE(client.Fetch("GET", server.Origin() + "/").received);
+  std::size_t bytes = 0;
+  EXPECT_FALSE(HttpQueryHeaders(client.Request(), kQueryStatusCode, nullptr, bytes));
+  EXPECT_EQ(HttpGetLastError(), kErrorInsufficientBuffer);
+  EXPECT_EQ(bytes, 4 * sizeof(char16_t));
+  char16_t small[3];
+  bytes = sizeof small;
+  EXPECT_FALSE(HttpQueryHeaders(client.Request(), kQueryStatusCode, small, bytes));
+  EXPECT_EQ(bytes, 4 * sizeof(char16_t));
+  char16_t exact[4];
+  ASSERT_TRUE(HttpQueryHeaders(client.Request(), kQueryStatusCode, exact, bytes));
+  EXPECT_EQ(bytes, 3 * sizeof(char16_t));
+  EXPECT_EQ(std::u16string(exact), u"200");
+}
+
+TEST(Exchange, QueriesBeforeAResponseFail) {
+  RawServer server(RawServer::Respond({MakeResponse(200, "OK", {}, "")}));
+  Client client;
+  ASSERT_NE(client.Open("GET", server.Origin() + "/"), 0u);
+  std::size_t bytes = 0;
+  EXPECT_FALSE(HttpQueryHeaders(client.Request(), kQueryRawHeadersCrlf, nullptr, bytes));
+  EXPECT_EQ(HttpGetLastError(), kErrorIncorrectHandleState);
+  EXPECT_FALSE(HttpReceiveResponse(client.Request()));
+  EXPECT_EQ(HttpGetLastError(), kErrorIncorrectHandleState);
+}
+
+TEST(Exchange, HeadAndNoContentResponsesHaveEmptyBodies) {
+  RawServer server(RawServer::Respond({MakeResponse(200, "OK", {"Content-Length: 5"}, ""),
+                                       MakeResponse(204, "No Content", {"Content-Length: 0"}, "")}));
+  Client client;
+  const Response head = client.Fetch("HEAD", server.Origin() + "/");
+  ASSERT_TRUE(head.bodyComplete) << head.error;
+  EXPECT_EQ(head.body, "");
+  const Response empty = client.Fetch("GET", server.Origin() + "/");
+  ASSERT_TRUE(empty.bodyComplete) << empty.error;
+  EXPECT_EQ(empty.status, 204);
+  EXPECT_EQ(server.Connections(), 1);
+}
+
+TEST(Exchange, SendAgainOnTheSameRequestRetries) {
+  RawServer server(RawServer::Respond({MakeResponse(200, "OK", {}, "again")}));
+  Client client;
+  ASSERT_NE(client.Open("GET", server.Origin() + "/"), 0u);
+  ASSERT_EQ(client.Finish().body, "again");
+  EXPECT_EQ(client.Finish().body, "again");
+  EXPECT_EQ(server.Requests().size(), 2u);
+}
+
+TEST(Handles, ZeroAndClosedHandlesFail) {
+  std::size_t bytes = 0;
+  EXPECT_FALSE(HttpSendRequest(0, nullptr, 0));
+  EXPECT_EQ(HttpGetLastError(), kErrorInvalidHandle);
+  EXPECT_FALSE(HttpCloseHandle(0));
+  const HttpHandle session = HttpOpen(u"ua");
+  ASSERT_NE(session, 0u);
+  const HttpHandle connection = HttpConnect(session, u"127.0.0.1", 80);
+  const HttpHandle request = HttpOpenRequest(connection, u"GET", u"/", 0);
+  ASSERT_NE(request, 0u);
+  EXPECT_FALSE(HttpOpenRequest(session, u"GET", u"/", 0));
+  EXPECT_EQ(HttpGetLastError(), kErrorIncorrectHandleType);
+  ASSERT_TRUE(HttpCloseHandle(session));
+  EXPECT_FALSE(HttpQueryHeaders(request, kQueryStatusCode, nullptr, bytes));
+  EXPECT_EQ(HttpGetLastError(), kErrorInvalidHandle);
+  EXPECT_FALSE(HttpCloseHandle(connection));
+}
+
+TEST(Handles, UnknownOptionsAreAcceptedWithoutEffect) {
+  const HttpHandle session = HttpOpen(u"ua");
+  const std::uint32_t value = 7;
+  EXPECT_TRUE(HttpSetOption(session, 12345, &value, sizeof value));
+  EXPECT_FALSE(HttpSetOption(session, kOptionSecurityFlags, &value, 2));
+  EXPECT_EQ(HttpGetLastError(), kErrorInvalidParameter);
+  HttpCloseHandle(session);
+}
+
+}  // namespace
+}  // namespace corvelle::platform::testing
