@@ -187,3 +187,55 @@ TEST(Handles, UnknownOptionsAreAcceptedWithoutEffect) {
 
 }  // namespace
 }  // namespace corvelle::platform::testing
+
+namespace corvelle::platform::testing {
+namespace {
+
+using corvelle::testing::RawConnection;
+using corvelle::testing::RawServer;
+
+// Answers every request with a head and the start of a body that never ends.
+void StallEveryBody(RawConnection& connection) {
+  std::string request;
+  while (connection.ReadRequest(request)) {
+    connection.Send("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\npart");
+  }
+}
+
+TEST(Handles, ClosingTheSessionEndsARequestInTheMiddleOfItsBody) {
+  RawServer server(StallEveryBody);
+  Client client;
+  ASSERT_NE(client.Open("GET", server.Origin() + "/"), 0u);
+  ASSERT_TRUE(HttpSendRequest(client.Request(), nullptr, 0));
+  ASSERT_TRUE(HttpReceiveResponse(client.Request()));
+  ASSERT_TRUE(HttpCloseHandle(client.Session()));
+  std::size_t available = 0;
+  EXPECT_FALSE(HttpQueryDataAvailable(client.Request(), available));
+  EXPECT_EQ(HttpGetLastError(), kErrorInvalidHandle);
+}
+
+TEST(Handles, ANewRequestOnTheConnectionEndsTheUnreadOne) {
+  RawServer server(StallEveryBody);
+  Client client;
+  client.SetShortTimeouts(2000);
+  const HttpHandle connection = [&] {
+    EXPECT_NE(client.Open("GET", server.Origin() + "/first"), 0u);
+    return client.Connection();
+  }();
+  const HttpHandle first = client.Request();
+  ASSERT_TRUE(HttpSendRequest(first, nullptr, 0));
+  ASSERT_TRUE(HttpReceiveResponse(first));
+  const HttpHandle second = HttpOpenRequest(connection, u"GET", u"/second", 0);
+  ASSERT_TRUE(HttpSendRequest(second, nullptr, 0));
+  ASSERT_TRUE(HttpReceiveResponse(second));
+  std::size_t available = 0;
+  EXPECT_FALSE(HttpQueryDataAvailable(first, available));
+  EXPECT_EQ(HttpGetLastError(), kErrorOperationCancelled);
+  EXPECT_TRUE(HttpQueryDataAvailable(second, available));
+  EXPECT_EQ(available, 4u);
+  HttpCloseHandle(second);
+  EXPECT_EQ(server.Connections(), 2);
+}
+
+}  // namespace
+}  // namespace corvelle::platform::testing
