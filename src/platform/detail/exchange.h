@@ -2,8 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
-#include <string_view>
 
 #include "platform/detail/http_objects.h"
 
@@ -16,8 +14,5 @@ namespace corvelle::platform::detail {
 [[nodiscard]] std::uint32_t QueryAvailable(RequestObject& request, std::size_t& available);
 [[nodiscard]] std::uint32_t ReadBody(RequestObject& request, void* buffer, std::size_t size,
                                      std::size_t& read);
-
-// The value of the first header `name` in a head block, or empty.
-[[nodiscard]] std::string HeaderValue(std::string_view head, std::string_view name);
 
 }  // namespace corvelle::platform::detail
