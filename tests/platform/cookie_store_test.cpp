@@ -11,13 +11,13 @@
 namespace corvelle::platform {
 namespace {
 
-class CookieStore : public ::testing::Test {
+class PlatformCookieStore : public ::testing::Test {
  protected:
   void SetUp() override { ClearStoredCookies(); }
   void TearDown() override { ClearStoredCookies(); }
 };
 
-TEST_F(CookieStore, WithoutPathTheCookieBelongsToTheUrlsDirectory) {
+TEST_F(PlatformCookieStore, WithoutPathTheCookieBelongsToTheUrlsDirectory) {
   ASSERT_TRUE(SetStoredCookie("http://example.com/dir/page", "a", "1"));
   EXPECT_EQ(GetStoredCookies("http://example.com/dir/other"), "a=1");
   EXPECT_EQ(GetStoredCookies("http://example.com/dir"), "a=1");
@@ -26,7 +26,7 @@ TEST_F(CookieStore, WithoutPathTheCookieBelongsToTheUrlsDirectory) {
   EXPECT_EQ(GetStoredCookies("http://other.com/dir/x"), "");
 }
 
-TEST_F(CookieStore, HostOnlyUnlessADomainIsGiven) {
+TEST_F(PlatformCookieStore, HostOnlyUnlessADomainIsGiven) {
   ASSERT_TRUE(SetStoredCookie("http://www.example.com/", "host", "1; path=/"));
   ASSERT_TRUE(SetStoredCookie("http://www.example.com/", "wide", "2; path=/; domain=.example.com"));
   EXPECT_FALSE(SetStoredCookie("http://www.example.com/", "foreign", "3; domain=other.com"));
@@ -36,7 +36,7 @@ TEST_F(CookieStore, HostOnlyUnlessADomainIsGiven) {
   EXPECT_EQ(GetStoredCookies("http://badexample.com/"), "");
 }
 
-TEST_F(CookieStore, MoreSpecificPathsComeFirstAndNamesFilter) {
+TEST_F(PlatformCookieStore, MoreSpecificPathsComeFirstAndNamesFilter) {
   ASSERT_TRUE(SetStoredCookie("http://h/", "root", "r; path=/"));
   ASSERT_TRUE(SetStoredCookie("http://h/", "deep", "d; path=/a/b"));
   ASSERT_TRUE(SetStoredCookie("http://h/", "mid", "m; path=/a"));
@@ -45,7 +45,7 @@ TEST_F(CookieStore, MoreSpecificPathsComeFirstAndNamesFilter) {
   EXPECT_EQ(GetStoredCookies("http://h/a/b/c", "none"), "");
 }
 
-TEST_F(CookieStore, EmptyValueOrPastExpiryRemoves) {
+TEST_F(PlatformCookieStore, EmptyValueOrPastExpiryRemoves) {
   ASSERT_TRUE(SetStoredCookie("http://h/", "a", "1; path=/"));
   ASSERT_TRUE(SetStoredCookie("http://h/", "b", "2; path=/; expires=Thu, 01 Jan 2037 00:00:00 GMT"));
   ASSERT_TRUE(SetStoredCookie("http://h/", "c", "3; path=/"));
@@ -56,20 +56,20 @@ TEST_F(CookieStore, EmptyValueOrPastExpiryRemoves) {
   EXPECT_EQ(GetStoredCookies("http://h/"), "");
 }
 
-TEST_F(CookieStore, ReplacingKeepsTheOriginalPlace) {
+TEST_F(PlatformCookieStore, ReplacingKeepsTheOriginalPlace) {
   ASSERT_TRUE(SetStoredCookie("http://h/", "a", "1; path=/"));
   ASSERT_TRUE(SetStoredCookie("http://h/", "b", "2; path=/"));
   ASSERT_TRUE(SetStoredCookie("http://h/", "a", "9; path=/"));
   EXPECT_EQ(GetStoredCookies("http://h/"), "a=9; b=2");
 }
 
-TEST_F(CookieStore, SecureCookiesOnlyOverHttps) {
+TEST_F(PlatformCookieStore, SecureCookiesOnlyOverHttps) {
   ASSERT_TRUE(SetStoredCookie("https://h/", "s", "1; path=/; secure"));
   EXPECT_EQ(GetStoredCookies("https://h/"), "s=1");
   EXPECT_EQ(GetStoredCookies("http://h/"), "");
 }
 
-TEST_F(CookieStore, RefusesUrlsWithoutHostAndEmptyNames) {
+TEST_F(PlatformCookieStore, RefusesUrlsWithoutHostAndEmptyNames) {
   EXPECT_FALSE(SetStoredCookie("not a url", "a", "1"));
   EXPECT_FALSE(SetStoredCookie("http:///x", "a", "1"));
   EXPECT_FALSE(SetStoredCookie("http://h/", "", "1"));
@@ -92,14 +92,14 @@ const std::vector<DateCase> kDateCases = {
     {"Thu, 01 Jan 2037 25:00:00 GMT", -1},         {"", -1},
 };
 
-class CookieDate : public ::testing::TestWithParam<DateCase> {};
+class PlatformCookieDate : public ::testing::TestWithParam<DateCase> {};
 
-TEST_P(CookieDate, ParsesTheCommonForms) {
+TEST_P(PlatformCookieDate, ParsesTheCommonForms) {
   const auto moment = detail::ParseCookieDate(GetParam().text);
   EXPECT_EQ(moment.value_or(-1), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, CookieDate, ::testing::ValuesIn(kDateCases),
+INSTANTIATE_TEST_SUITE_P(Platform, PlatformCookieDate, ::testing::ValuesIn(kDateCases),
                          [](const auto& info) { return "Date" + std::to_string(info.index); });
 
 }  // namespace

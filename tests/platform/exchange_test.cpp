@@ -9,7 +9,7 @@ namespace {
 using corvelle::testing::MakeResponse;
 using corvelle::testing::RawServer;
 
-TEST(Exchange, GetSendsOnlyHostUserAgentAndCallerHeaders) {
+TEST(PlatformExchange, GetSendsOnlyHostUserAgentAndCallerHeaders) {
   RawServer server(RawServer::Respond({MakeResponse(200, "OK", {}, "hello")}));
   Client client(u"agent/1.0");
   const Response response = client.Fetch("GET", server.Origin() + "/a/b?x=1", "X-One:1");
@@ -21,7 +21,7 @@ TEST(Exchange, GetSendsOnlyHostUserAgentAndCallerHeaders) {
                 "\r\nUser-Agent: agent/1.0\r\nX-One: 1\r\n\r\n");
 }
 
-TEST(Exchange, PostSendsBodyWithContentLengthOnly) {
+TEST(PlatformExchange, PostSendsBodyWithContentLengthOnly) {
   RawServer server(RawServer::Respond({MakeResponse(200, "OK", {}, "")}));
   Client client(u"agent");
   const Response response = client.Fetch("POST", server.Origin() + "/p", {}, "a=1&b=2");
@@ -31,7 +31,7 @@ TEST(Exchange, PostSendsBodyWithContentLengthOnly) {
                                       "\r\nUser-Agent: agent\r\nContent-Length: 7\r\n\r\na=1&b=2");
 }
 
-TEST(Exchange, RawHeaderBlockStatusAndText) {
+TEST(PlatformExchange, RawHeaderBlockStatusAndText) {
   RawServer server(RawServer::Respond({"HTTP/1.1 404 Not Found\r\nX-A: 1\nContent-Length: 2\r\n\r\nno"}));
   Client client;
   const Response response = client.Fetch("GET", server.Origin() + "/");
@@ -42,7 +42,7 @@ TEST(Exchange, RawHeaderBlockStatusAndText) {
   EXPECT_EQ(response.body, "no");
 }
 
-TEST(Exchange, ConnectionIsReusedAcrossRequests) {
+TEST(PlatformExchange, ConnectionIsReusedAcrossRequests) {
   RawServer server(RawServer::Respond({MakeResponse(200, "OK", {}, "one")}));
   Client client;
   ASSERT_EQ(client.Fetch("GET", server.Origin() + "/1").body, "one");
@@ -68,7 +68,7 @@ std::uint16_t ClosedPort() {
   return probe.Port();
 }
 
-TEST(Exchange, RefusedConnectionIsCannotConnect) {
+TEST(PlatformExchange, RefusedConnectionIsCannotConnect) {
   const std::uint16_t port = ClosedPort();
   Client client;
   const Response response = client.Fetch("GET", "http://127.0.0.1:" + std::to_string(port) + "/");
@@ -76,7 +76,7 @@ TEST(Exchange, RefusedConnectionIsCannotConnect) {
   EXPECT_EQ(response.error, kErrorCannotConnect);
 }
 
-TEST(Exchange, ReceiveReturnsWhileTheBodyIsStalled) {
+TEST(PlatformExchange, ReceiveReturnsWhileTheBodyIsStalled) {
   RawServer server([](RawConnection& connection) {
     std::string request;
     if (connection.ReadRequest(request)) {
@@ -98,7 +98,7 @@ TEST(Exchange, ReceiveReturnsWhileTheBodyIsStalled) {
   EXPECT_EQ(HttpGetLastError(), kErrorTimeout);
 }
 
-TEST(Exchange, ServerThatNeverAnswersTimesOut) {
+TEST(PlatformExchange, ServerThatNeverAnswersTimesOut) {
   RawServer server([](RawConnection& connection) { connection.WaitUntilStopped(); });
   Client client;
   client.SetShortTimeouts(300);
@@ -107,7 +107,16 @@ TEST(Exchange, ServerThatNeverAnswersTimesOut) {
   EXPECT_EQ(response.error, kErrorTimeout);
 }
 
-TEST(Exchange, QueryHeadersAsksForTheSizeFirst) {
+TEST(PlatformExchange, BodyTheServerNeverReadsTimesOut) {
+  RawServer server([](RawConnection& connection) { connection.WaitUntilStopped(); });
+  Client client;
+  client.SetShortTimeouts(300);
+  const Response response = client.Fetch("POST", server.Origin() + "/upload", {}, std::string(32 << 20, 'u'));
+  EXPECT_FALSE(response.received);
+  EXPECT_EQ(response.error, kErrorTimeout);
+}
+
+TEST(PlatformExchange, QueryHeadersAsksForTheSizeFirst) {
   RawServer server(RawServer::Respond({MakeResponse(200, "OK", {}, "")}));
   Client client;
   ASSERT_TRUE(client.Fetch("GET", server.Origin() + "/").received);
@@ -125,7 +134,7 @@ TEST(Exchange, QueryHeadersAsksForTheSizeFirst) {
   EXPECT_EQ(std::u16string(exact), u"200");
 }
 
-TEST(Exchange, QueriesBeforeAResponseFail) {
+TEST(PlatformExchange, QueriesBeforeAResponseFail) {
   RawServer server(RawServer::Respond({MakeResponse(200, "OK", {}, "")}));
   Client client;
   ASSERT_NE(client.Open("GET", server.Origin() + "/"), 0u);
@@ -136,7 +145,7 @@ TEST(Exchange, QueriesBeforeAResponseFail) {
   EXPECT_EQ(HttpGetLastError(), kErrorIncorrectHandleState);
 }
 
-TEST(Exchange, HeadAndNoContentResponsesHaveEmptyBodies) {
+TEST(PlatformExchange, HeadAndNoContentResponsesHaveEmptyBodies) {
   RawServer server(RawServer::Respond({MakeResponse(200, "OK", {"Content-Length: 5"}, ""),
                                        MakeResponse(204, "No Content", {"Content-Length: 0"}, "")}));
   Client client;
@@ -149,7 +158,7 @@ TEST(Exchange, HeadAndNoContentResponsesHaveEmptyBodies) {
   EXPECT_EQ(server.Connections(), 1);
 }
 
-TEST(Exchange, SendAgainOnTheSameRequestRetries) {
+TEST(PlatformExchange, SendAgainOnTheSameRequestRetries) {
   RawServer server(RawServer::Respond({MakeResponse(200, "OK", {}, "again")}));
   Client client;
   ASSERT_NE(client.Open("GET", server.Origin() + "/"), 0u);
@@ -158,7 +167,7 @@ TEST(Exchange, SendAgainOnTheSameRequestRetries) {
   EXPECT_EQ(server.Requests().size(), 2u);
 }
 
-TEST(Handles, ZeroAndClosedHandlesFail) {
+TEST(PlatformHandles, ZeroAndClosedHandlesFail) {
   std::size_t bytes = 0;
   EXPECT_FALSE(HttpSendRequest(0, nullptr, 0));
   EXPECT_EQ(HttpGetLastError(), kErrorInvalidHandle);
@@ -176,7 +185,7 @@ TEST(Handles, ZeroAndClosedHandlesFail) {
   EXPECT_FALSE(HttpCloseHandle(connection));
 }
 
-TEST(Handles, UnknownOptionsAreAcceptedWithoutEffect) {
+TEST(PlatformHandles, UnknownOptionsAreAcceptedWithoutEffect) {
   const HttpHandle session = HttpOpen(u"ua");
   const std::uint32_t value = 7;
   EXPECT_TRUE(HttpSetOption(session, 12345, &value, sizeof value));
@@ -202,7 +211,7 @@ void StallEveryBody(RawConnection& connection) {
   }
 }
 
-TEST(Handles, ClosingTheSessionEndsARequestInTheMiddleOfItsBody) {
+TEST(PlatformHandles, ClosingTheSessionEndsARequestInTheMiddleOfItsBody) {
   RawServer server(StallEveryBody);
   Client client;
   ASSERT_NE(client.Open("GET", server.Origin() + "/"), 0u);
@@ -214,7 +223,7 @@ TEST(Handles, ClosingTheSessionEndsARequestInTheMiddleOfItsBody) {
   EXPECT_EQ(HttpGetLastError(), kErrorInvalidHandle);
 }
 
-TEST(Handles, ANewRequestOnTheConnectionEndsTheUnreadOne) {
+TEST(PlatformHandles, ANewRequestOnTheConnectionEndsTheUnreadOne) {
   RawServer server(StallEveryBody);
   Client client;
   client.SetShortTimeouts(2000);

@@ -62,9 +62,9 @@ const std::vector<HostileCase> kHostileCases = {
      FailsAt::kBody, kErrorConnectionError},
 };
 
-class HostileServer : public ::testing::TestWithParam<HostileCase> {};
+class PlatformHostileServer : public ::testing::TestWithParam<HostileCase> {};
 
-TEST_P(HostileServer, EndsInAFailureCode) {
+TEST_P(PlatformHostileServer, EndsInAFailureCode) {
   const HostileCase& row = GetParam();
   RawServer server([&row](RawConnection& connection) {
     std::string request;
@@ -80,7 +80,7 @@ TEST_P(HostileServer, EndsInAFailureCode) {
   EXPECT_EQ(response.error, row.error);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, HostileServer, ::testing::ValuesIn(kHostileCases),
+INSTANTIATE_TEST_SUITE_P(Platform, PlatformHostileServer, ::testing::ValuesIn(kHostileCases),
                          [](const auto& info) { return info.param.name; });
 
 }  // namespace

@@ -12,7 +12,7 @@ namespace {
 using corvelle::testing::NginxBigFileContent;
 using corvelle::testing::NginxServer;
 
-class Nginx : public ::testing::Test {
+class PlatformNginx : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { server_ = new NginxServer(); }
   static void TearDownTestSuite() {
@@ -24,9 +24,9 @@ class Nginx : public ::testing::Test {
   static NginxServer* server_;
 };
 
-NginxServer* Nginx::server_ = nullptr;
+NginxServer* PlatformNginx::server_ = nullptr;
 
-TEST_F(Nginx, StaticFilesOverOneKeptAliveConnection) {
+TEST_F(PlatformNginx, StaticFilesOverOneKeptAliveConnection) {
   Client client;
   EXPECT_EQ(client.Fetch("GET", server_->Origin() + "/index.html").body, "hello from nginx\n");
   const HttpHandle connection = client.Connection();
@@ -37,7 +37,7 @@ TEST_F(Nginx, StaticFilesOverOneKeptAliveConnection) {
   EXPECT_NE(big.head.find("Connection: keep-alive\r\n"), std::string::npos);
 }
 
-TEST_F(Nginx, ChunkedBodyIsDecoded) {
+TEST_F(PlatformNginx, ChunkedBodyIsDecoded) {
   Client client;
   const Response response = client.Fetch("GET", server_->Origin() + "/chunked/");
   ASSERT_TRUE(response.bodyComplete) << response.error;
@@ -45,7 +45,7 @@ TEST_F(Nginx, ChunkedBodyIsDecoded) {
   EXPECT_EQ(response.body, "chunked /chunked/index.html body\n");
 }
 
-TEST_F(Nginx, RedirectIsFollowedOrHandedBack) {
+TEST_F(PlatformNginx, RedirectIsFollowedOrHandedBack) {
   Client client;
   const Response response = client.Fetch("GET", server_->Origin() + "/hop");
   EXPECT_EQ(response.status, 200);
@@ -60,7 +60,7 @@ TEST_F(Nginx, RedirectIsFollowedOrHandedBack) {
       std::string::npos);
 }
 
-TEST_F(Nginx, ResponseHeadEndsWithAnEmptyLine) {
+TEST_F(PlatformNginx, ResponseHeadEndsWithAnEmptyLine) {
   Client client;
   const Response response = client.Fetch("GET", server_->Origin() + "/set-cookie");
   EXPECT_TRUE(response.head.starts_with("HTTP/1.1 200 OK\r\nServer: nginx"));

@@ -27,7 +27,7 @@ void Disable(HttpHandle handle, std::uint32_t feature) {
   ASSERT_TRUE(HttpSetOption(handle, kOptionDisableFeature, &feature, sizeof feature));
 }
 
-TEST(Redirects, FollowsARelativeChainAndKeepsTheFinalHead) {
+TEST(PlatformRedirects, FollowsARelativeChainAndKeepsTheFinalHead) {
   RawServer server(RawServer::Respond({Redirect(302, "b/c"), Redirect(301, "/final?q=1"),
                                        MakeResponse(200, "OK", {"X-Final: yes"}, "done")}));
   Client client(u"ua");
@@ -43,7 +43,7 @@ TEST(Redirects, FollowsARelativeChainAndKeepsTheFinalHead) {
   EXPECT_EQ(server.Connections(), 1);
 }
 
-TEST(Redirects, TenHopsAreFollowedAndAnEleventhFails) {
+TEST(PlatformRedirects, TenHopsAreFollowedAndAnEleventhFails) {
   std::vector<std::string> tenHops(10, Redirect(302, "/again"));
   tenHops.push_back(MakeResponse(200, "OK", {}, "end"));
   RawServer allowed(RawServer::Respond(tenHops));
@@ -57,7 +57,7 @@ TEST(Redirects, TenHopsAreFollowedAndAnEleventhFails) {
   EXPECT_EQ(endless.Requests().size(), 11u);
 }
 
-TEST(Redirects, PostBecomesGetOn302AndKeepsOtherHeaders) {
+TEST(PlatformRedirects, PostBecomesGetOn302AndKeepsOtherHeaders) {
   RawServer server(RawServer::Respond({Redirect(302, "/next"), MakeResponse(200, "OK", {}, "")}));
   Client client(u"ua");
   ASSERT_TRUE(client.Fetch("POST", server.Origin() + "/form", "X-Keep:1\r\nContent-Type:text/plain", "body")
@@ -67,7 +67,7 @@ TEST(Redirects, PostBecomesGetOn302AndKeepsOtherHeaders) {
   EXPECT_EQ(requests[1], "GET /next HTTP/1.1\r\n" + HostLine(server) + "User-Agent: ua\r\nX-Keep: 1\r\n\r\n");
 }
 
-TEST(Redirects, Status307KeepsMethodAndBody) {
+TEST(PlatformRedirects, Status307KeepsMethodAndBody) {
   RawServer server(RawServer::Respond({Redirect(307, "/next"), MakeResponse(200, "OK", {}, "")}));
   Client client(u"ua");
   ASSERT_TRUE(client.Fetch("POST", server.Origin() + "/form", {}, "body").received);
@@ -77,7 +77,7 @@ TEST(Redirects, Status307KeepsMethodAndBody) {
             "POST /next HTTP/1.1\r\n" + HostLine(server) + "User-Agent: ua\r\nContent-Length: 4\r\n\r\nbody");
 }
 
-TEST(Redirects, DisabledRedirectsHandBackTheRedirect) {
+TEST(PlatformRedirects, DisabledRedirectsHandBackTheRedirect) {
   RawServer server(RawServer::Respond({Redirect(302, "/next")}));
   Client client;
   ASSERT_NE(client.Open("GET", server.Origin() + "/"), 0u);
@@ -88,7 +88,7 @@ TEST(Redirects, DisabledRedirectsHandBackTheRedirect) {
   EXPECT_EQ(server.Requests().size(), 1u);
 }
 
-TEST(Redirects, CookiesOfIntermediateHopsAreKeptAndSent) {
+TEST(PlatformRedirects, CookiesOfIntermediateHopsAreKeptAndSent) {
   RawServer server(RawServer::Respond(
       {Redirect(302, "/next", {"Set-Cookie: hop=1; Path=/"}), MakeResponse(200, "OK", {}, "")}));
   Client client(u"ua");
@@ -99,7 +99,7 @@ TEST(Redirects, CookiesOfIntermediateHopsAreKeptAndSent) {
             "GET /next HTTP/1.1\r\n" + HostLine(server) + "User-Agent: ua\r\nCookie: hop=1\r\n\r\n");
 }
 
-TEST(Redirects, CredentialsStayWithTheirServer) {
+TEST(PlatformRedirects, CredentialsStayWithTheirServer) {
   RawServer target(RawServer::Respond({MakeResponse(200, "OK", {}, "")}));
   RawServer origin(RawServer::Respond({Redirect(302, target.Origin() + "/there")}));
   Client client(u"ua");
@@ -110,7 +110,7 @@ TEST(Redirects, CredentialsStayWithTheirServer) {
   EXPECT_EQ(target.Requests().at(0), "GET /there HTTP/1.1\r\n" + HostLine(target) + "User-Agent: ua\r\n\r\n");
 }
 
-TEST(Redirects, NeverFromHttpsDownToHttp) {
+TEST(PlatformRedirects, NeverFromHttpsDownToHttp) {
   RawServer plain(RawServer::Respond({MakeResponse(200, "OK", {}, "plain")}));
   LocalHttpServer secure(LocalHttpServer::Scheme::kHttps);
   secure.Routes().Get("/down", [&plain](const httplib::Request&, httplib::Response& response) {

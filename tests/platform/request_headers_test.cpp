@@ -56,9 +56,9 @@ const std::vector<HeaderCase> kHeaderCases = {
     {"CallerUserAgentReplacesSessions", {{"User-Agent:mine", kAddReplace, true}}, "User-Agent: mine\r\n"},
 };
 
-class RequestHeaderOperations : public ::testing::TestWithParam<HeaderCase> {};
+class PlatformRequestHeaderOperations : public ::testing::TestWithParam<HeaderCase> {};
 
-TEST_P(RequestHeaderOperations, PutExactlyTheseHeadersOnTheWire) {
+TEST_P(PlatformRequestHeaderOperations, PutExactlyTheseHeadersOnTheWire) {
   const HeaderCase& row = GetParam();
   RawServer server(RawServer::Respond({MakeResponse(200, "OK", {}, "")}));
   Client client(u"ua");
@@ -75,10 +75,10 @@ TEST_P(RequestHeaderOperations, PutExactlyTheseHeadersOnTheWire) {
                                       "\r\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, RequestHeaderOperations, ::testing::ValuesIn(kHeaderCases),
+INSTANTIATE_TEST_SUITE_P(Platform, PlatformRequestHeaderOperations, ::testing::ValuesIn(kHeaderCases),
                          [](const auto& info) { return info.param.name; });
 
-TEST(RequestHeaders, CallerContentTypeIsKeptOnPost) {
+TEST(PlatformRequestHeaders, CallerContentTypeIsKeptOnPost) {
   RawServer server(RawServer::Respond({MakeResponse(200, "OK", {}, "")}));
   Client client(u"ua");
   const Response response = client.Fetch("POST", server.Origin() + "/f", "Content-Type:text/plain", "xy");
@@ -88,7 +88,7 @@ TEST(RequestHeaders, CallerContentTypeIsKeptOnPost) {
                 "\r\nUser-Agent: ua\r\nContent-Type: text/plain\r\nContent-Length: 2\r\n\r\nxy");
 }
 
-TEST(RequestHeaders, EmptySessionUserAgentSendsNone) {
+TEST(PlatformRequestHeaders, EmptySessionUserAgentSendsNone) {
   RawServer server(RawServer::Respond({MakeResponse(200, "OK", {}, "")}));
   Client client(u"");
   ASSERT_TRUE(client.Fetch("GET", server.Origin() + "/").received);
@@ -96,7 +96,7 @@ TEST(RequestHeaders, EmptySessionUserAgentSendsNone) {
             "GET / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(server.Port()) + "\r\n\r\n");
 }
 
-TEST(RequestHeaders, OtherMethodsGoOutAsGiven) {
+TEST(PlatformRequestHeaders, OtherMethodsGoOutAsGiven) {
   RawServer server(RawServer::Respond({MakeResponse(200, "OK", {}, "")}));
   Client client(u"ua");
   ASSERT_TRUE(client.Fetch("PUT", server.Origin() + "/r", {}, "data").received);

@@ -21,7 +21,7 @@ std::string CookieLineOf(const std::string& request) {
   return request.substr(at + 10, request.find("\r\n", at + 10) - at - 10);
 }
 
-TEST(SessionCookies, KeptAcrossConnectionsOfTheSameSessionOnly) {
+TEST(PlatformSessionCookies, KeptAcrossConnectionsOfTheSameSessionOnly) {
   RawServer setter(RawServer::Respond({MakeResponse(
       200, "OK", {"Set-Cookie: a=1; Path=/", "Set-Cookie: b=2; Path=/app", "set-cookie: c=3"}, "")}));
   RawServer reader(RawServer::Respond({MakeResponse(200, "OK", {}, "")}));
@@ -38,7 +38,7 @@ TEST(SessionCookies, KeptAcrossConnectionsOfTheSameSessionOnly) {
   EXPECT_EQ(CookieLineOf(requests[2]), "");
 }
 
-TEST(SessionCookies, CallerCookieComesFirst) {
+TEST(PlatformSessionCookies, CallerCookieComesFirst) {
   RawServer server(RawServer::Respond({MakeResponse(200, "OK", {"Set-Cookie: kept=1"}, "")}));
   Client client;
   ASSERT_TRUE(client.Fetch("GET", server.Origin() + "/").received);
@@ -46,7 +46,7 @@ TEST(SessionCookies, CallerCookieComesFirst) {
   EXPECT_EQ(CookieLineOf(server.Requests().at(1)), "mine=2; kept=1");
 }
 
-TEST(SessionCookies, DisabledCookiesAreNeitherKeptNorSent) {
+TEST(PlatformSessionCookies, DisabledCookiesAreNeitherKeptNorSent) {
   RawServer server(RawServer::Respond({MakeResponse(200, "OK", {"Set-Cookie: a=1"}, "")}));
   Client client;
   const std::uint32_t noCookies = kDisableCookies;
@@ -65,7 +65,7 @@ TEST(SessionCookies, DisabledCookiesAreNeitherKeptNorSent) {
   EXPECT_EQ(CookieLineOf(requests[3]), "");
 }
 
-TEST(SessionCookies, ExpiredCookieIsDropped) {
+TEST(PlatformSessionCookies, ExpiredCookieIsDropped) {
   RawServer server(RawServer::Respond({MakeResponse(200, "OK", {"Set-Cookie: a=1"}, ""),
                                        MakeResponse(200, "OK", {"Set-Cookie: a=; Max-Age=0"}, ""),
                                        MakeResponse(200, "OK", {}, "")}));

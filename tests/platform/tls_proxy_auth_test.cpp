@@ -18,7 +18,7 @@ using corvelle::testing::RawServer;
 using corvelle::testing::ScopedEnvironment;
 using corvelle::testing::TestCertificate;
 
-class Https : public ::testing::Test {
+class PlatformHttps : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(TestCertificate::Instance().Valid());
@@ -38,21 +38,21 @@ class Https : public ::testing::Test {
   LocalHttpServer server_{LocalHttpServer::Scheme::kHttps};
 };
 
-TEST_F(Https, UntrustedCertificateIsASecureFailure) {
+TEST_F(PlatformHttps, UntrustedCertificateIsASecureFailure) {
   Client client;
   const Response response = client.Fetch("GET", server_.Origin() + "/hello");
   EXPECT_FALSE(response.received);
   EXPECT_EQ(response.error, kErrorSecureFailure);
 }
 
-TEST_F(Https, CertificateFileFromTheEnvironmentIsTrusted) {
+TEST_F(PlatformHttps, CertificateFileFromTheEnvironmentIsTrusted) {
   ScopedEnvironment trust("SSL_CERT_FILE", TestCertificate::Instance().CertFile().c_str());
   Client client;
   const Response response = client.Fetch("GET", server_.Origin() + "/hello");
   EXPECT_EQ(response.body, "secret");
 }
 
-TEST_F(Https, SecurityFlagsMakeThatRequestLenient) {
+TEST_F(PlatformHttps, SecurityFlagsMakeThatRequestLenient) {
   Client client;
   ASSERT_NE(client.Open("GET", server_.Origin() + "/hello"), 0u);
   SetSecurityFlags(client.Request(), kSecurityIgnoreAllCertErrors);
@@ -61,7 +61,7 @@ TEST_F(Https, SecurityFlagsMakeThatRequestLenient) {
   EXPECT_EQ(strict.error, kErrorSecureFailure);
 }
 
-TEST_F(Https, LargeBodyIsReadCompletely) {
+TEST_F(PlatformHttps, LargeBodyIsReadCompletely) {
   Client client;
   SetSecurityFlags(client.Session(), kSecurityIgnoreAllCertErrors);
   const Response response = client.Fetch("GET", server_.Origin() + "/big");
@@ -69,7 +69,7 @@ TEST_F(Https, LargeBodyIsReadCompletely) {
   EXPECT_EQ(response.body, std::string(3 * 1048576, 'z'));
 }
 
-TEST_F(Https, TunnelsThroughANamedProxyWithCredentials) {
+TEST_F(PlatformHttps, TunnelsThroughANamedProxyWithCredentials) {
   const std::uint16_t target = server_.Port();
   RawServer proxy([target](RawConnection& connection) {
     std::string request;
@@ -95,7 +95,7 @@ TEST_F(Https, TunnelsThroughANamedProxyWithCredentials) {
   EXPECT_NE(requests[0].find("Proxy-Authorization: Basic cHU6cHA=\r\n"), std::string::npos);
 }
 
-TEST(Proxy, PlainRequestGoesToTheProxyAndNoProxySwitchesItOff) {
+TEST(PlatformProxy, PlainRequestGoesToTheProxyAndNoProxySwitchesItOff) {
   RawServer proxy(RawServer::Respond({MakeResponse(200, "OK", {}, "from proxy")}));
   RawServer origin(RawServer::Respond({MakeResponse(200, "OK", {}, "from origin")}));
   Client client(u"ua");
@@ -109,7 +109,7 @@ TEST(Proxy, PlainRequestGoesToTheProxyAndNoProxySwitchesItOff) {
   EXPECT_EQ(client.Fetch("GET", origin.Origin() + "/").body, "from origin");
 }
 
-TEST(Credentials, BasicCredentialsGoWithTheRequest) {
+TEST(PlatformCredentials, BasicCredentialsGoWithTheRequest) {
   RawServer server(RawServer::Respond({MakeResponse(200, "OK", {}, "")}));
   Client client(u"ua");
   ASSERT_NE(client.Open("GET", server.Origin() + "/private"), 0u);

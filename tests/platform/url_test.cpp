@@ -42,9 +42,9 @@ const std::vector<CrackCase> kCrackCases = {
     {"SpaceInHost", "http://a b/", kErrorInvalidUrl, 0, "", 0, "", ""},
 };
 
-class CrackUrl : public ::testing::TestWithParam<CrackCase> {};
+class PlatformCrackUrl : public ::testing::TestWithParam<CrackCase> {};
 
-TEST_P(CrackUrl, SplitsOrRefuses) {
+TEST_P(PlatformCrackUrl, SplitsOrRefuses) {
   const CrackCase& row = GetParam();
   const std::u16string url = Wide(row.url);
   UrlComponents parts;
@@ -62,7 +62,7 @@ TEST_P(CrackUrl, SplitsOrRefuses) {
   EXPECT_TRUE(parts.hostName.data() >= url.data() && parts.hostName.data() < url.data() + url.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, CrackUrl, ::testing::ValuesIn(kCrackCases),
+INSTANTIATE_TEST_SUITE_P(Platform, PlatformCrackUrl, ::testing::ValuesIn(kCrackCases),
                          [](const auto& info) { return info.param.name; });
 
 struct ReferenceCase {
@@ -91,14 +91,14 @@ const std::vector<ReferenceCase> kReferenceCases = {
     {"Empty", "http://a/b", "", ""},
 };
 
-class ResolveReference : public ::testing::TestWithParam<ReferenceCase> {};
+class PlatformResolveReference : public ::testing::TestWithParam<ReferenceCase> {};
 
-TEST_P(ResolveReference, GivesTheRedirectTarget) {
+TEST_P(PlatformResolveReference, GivesTheRedirectTarget) {
   const ReferenceCase& row = GetParam();
   EXPECT_EQ(detail::ResolveReference(row.base, row.reference), row.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ResolveReference, ::testing::ValuesIn(kReferenceCases),
+INSTANTIATE_TEST_SUITE_P(Platform, PlatformResolveReference, ::testing::ValuesIn(kReferenceCases),
                          [](const auto& info) { return info.param.name; });
 
 }  // namespace
