@@ -85,7 +85,7 @@ TEST(PlatformExchange, ReceiveReturnsWhileTheBodyIsStalled) {
     }
   });
   Client client;
-  client.SetShortTimeouts(300);
+  client.SetShortTimeouts(1000);
   ASSERT_NE(client.Open("GET", server.Origin() + "/slow"), 0u);
   ASSERT_TRUE(HttpSendRequest(client.Request(), nullptr, 0));
   ASSERT_TRUE(HttpReceiveResponse(client.Request()));
@@ -101,7 +101,7 @@ TEST(PlatformExchange, ReceiveReturnsWhileTheBodyIsStalled) {
 TEST(PlatformExchange, ServerThatNeverAnswersTimesOut) {
   RawServer server([](RawConnection& connection) { connection.WaitUntilStopped(); });
   Client client;
-  client.SetShortTimeouts(300);
+  client.SetShortTimeouts(1000);
   const Response response = client.Fetch("GET", server.Origin() + "/");
   EXPECT_FALSE(response.received);
   EXPECT_EQ(response.error, kErrorTimeout);
@@ -110,7 +110,7 @@ TEST(PlatformExchange, ServerThatNeverAnswersTimesOut) {
 TEST(PlatformExchange, BodyTheServerNeverReadsTimesOut) {
   RawServer server([](RawConnection& connection) { connection.WaitUntilStopped(); });
   Client client;
-  client.SetShortTimeouts(300);
+  client.SetShortTimeouts(1000);
   const Response response = client.Fetch("POST", server.Origin() + "/upload", {}, std::string(32 << 20, 'u'));
   EXPECT_FALSE(response.received);
   EXPECT_EQ(response.error, kErrorTimeout);
