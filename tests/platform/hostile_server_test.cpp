@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/client.h"
+#include "row_name.h"
 #include "support/raw_server.h"
 
 // Servers that misbehave: each exchange must end in a failure code at the step where the fault shows,
@@ -109,8 +110,7 @@ TEST(PlatformHostileReset, ResetMidBodyFailsTheRead) {
   EXPECT_LE(total, 1000u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Platform, PlatformHostileServer, ::testing::ValuesIn(kHostileCases),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Platform, PlatformHostileServer, ::testing::ValuesIn(kHostileCases), RowName());
 
 }  // namespace
 }  // namespace corvelle::platform::testing

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/client.h"
+#include "row_name.h"
 #include "support/raw_server.h"
 
 namespace corvelle::platform::testing {
@@ -76,7 +77,7 @@ TEST_P(PlatformRequestHeaderOperations, PutExactlyTheseHeadersOnTheWire) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Platform, PlatformRequestHeaderOperations, ::testing::ValuesIn(kHeaderCases),
-                         [](const auto& info) { return info.param.name; });
+                         RowName());
 
 TEST(PlatformRequestHeaders, CallerContentTypeIsKeptOnPost) {
   RawServer server(RawServer::Respond({MakeResponse(200, "OK", {}, "")}));

@@ -6,6 +6,7 @@
 
 #include "platform/client.h"
 #include "platform/detail/url_parts.h"
+#include "row_name.h"
 #include "text/encoding.h"
 
 namespace corvelle::platform::testing {
@@ -62,8 +63,7 @@ TEST_P(PlatformCrackUrl, SplitsOrRefuses) {
   EXPECT_TRUE(parts.hostName.data() >= url.data() && parts.hostName.data() < url.data() + url.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(Platform, PlatformCrackUrl, ::testing::ValuesIn(kCrackCases),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Platform, PlatformCrackUrl, ::testing::ValuesIn(kCrackCases), RowName());
 
 struct ReferenceCase {
   std::string name;
@@ -98,8 +98,7 @@ TEST_P(PlatformResolveReference, GivesTheRedirectTarget) {
   EXPECT_EQ(detail::ResolveReference(row.base, row.reference), row.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Platform, PlatformResolveReference, ::testing::ValuesIn(kReferenceCases),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Platform, PlatformResolveReference, ::testing::ValuesIn(kReferenceCases), RowName());
 
 }  // namespace
 }  // namespace corvelle::platform::testing
