@@ -95,10 +95,10 @@ class HttpSession {
   [[nodiscard]] bool OpenRequest(std::optional<std::string_view> method, std::string_view url);
   // Sends the open request with an optional body, retrying `retries` more times on connection failures,
   // captures the response and, in modes 1 and 2, follows its redirects. keepOnEmpty absent = 1.
-  bool SendText(std::optional<std::string_view> body = std::nullopt, std::optional<int> keepOnEmpty = std::nullopt,
-                std::optional<int> retries = std::nullopt);
-  bool SendBytes(std::optional<std::span<const std::uint8_t>> body = std::nullopt, std::optional<int> keepOnEmpty = std::nullopt,
-                 std::optional<int> retries = std::nullopt);
+  bool SendText(std::optional<std::string_view> body = std::nullopt,
+                std::optional<int> keepOnEmpty = std::nullopt, std::optional<int> retries = std::nullopt);
+  bool SendBytes(std::optional<std::span<const std::uint8_t>> body = std::nullopt,
+                 std::optional<int> keepOnEmpty = std::nullopt, std::optional<int> retries = std::nullopt);
   // The body of the last response; read from the network once, then served from the buffer.
   [[nodiscard]] Bytes GetResponseBytes();
   // The body up to its first zero byte, as code-page-936 text (no conversion).
@@ -129,8 +129,8 @@ class HttpSession {
                 std::optional<std::string_view> user = std::nullopt,
                 std::optional<std::string_view> password = std::nullopt);
   // Server credentials for the open request (target absent = server 0, scheme absent = basic 1).
-  bool SetCredentials(std::string_view user, std::string_view password, std::optional<int> target = std::nullopt,
-                      std::optional<int> scheme = std::nullopt);
+  bool SetCredentials(std::string_view user, std::string_view password,
+                      std::optional<int> target = std::nullopt, std::optional<int> scheme = std::nullopt);
   // A raw integer option on the session (selector absent or other), connection (1) or request (2) handle.
   bool SetOption(std::optional<int> selector, std::uint32_t option, std::uint32_t value, std::size_t size);
   // Absent: follow; given: follow when its lowest bit is 1.
@@ -138,7 +138,8 @@ class HttpSession {
 
   // "name:value" on the open request; flags absent = kHeaderAddOrReplace. In mode 0 a Cookie header
   // switches the platform's own cookies off for the request.
-  bool SetHeader(std::string_view name, std::string_view value, std::optional<std::uint32_t> flags = std::nullopt);
+  bool SetHeader(std::string_view name, std::string_view value,
+                 std::optional<std::uint32_t> flags = std::nullopt);
   // Complete CRLF-separated header lines in one call.
   bool AddHeaderLines(std::string_view lines, std::optional<std::uint32_t> flags = std::nullopt);
   bool RemoveHeader(std::string_view name);
@@ -170,12 +171,16 @@ class HttpSession {
   bool Get(std::string_view url, std::optional<std::string_view> cookies = std::nullopt,
            std::optional<std::string_view> headerLines = std::nullopt,
            std::optional<std::string_view> proxy = std::nullopt, std::optional<int> attempts = std::nullopt);
-  bool PostText(std::string_view url, std::string_view body, std::optional<std::string_view> cookies = std::nullopt,
+  bool PostText(std::string_view url, std::string_view body,
+                std::optional<std::string_view> cookies = std::nullopt,
                 std::optional<std::string_view> headerLines = std::nullopt,
-                std::optional<std::string_view> proxy = std::nullopt, std::optional<int> attempts = std::nullopt);
-  bool PostBytes(std::string_view url, const Bytes& body, std::optional<std::string_view> cookies = std::nullopt,
+                std::optional<std::string_view> proxy = std::nullopt,
+                std::optional<int> attempts = std::nullopt);
+  bool PostBytes(std::string_view url, const Bytes& body,
+                 std::optional<std::string_view> cookies = std::nullopt,
                  std::optional<std::string_view> headerLines = std::nullopt,
-                 std::optional<std::string_view> proxy = std::nullopt, std::optional<int> attempts = std::nullopt);
+                 std::optional<std::string_view> proxy = std::nullopt,
+                 std::optional<int> attempts = std::nullopt);
 
   // Read access to the state, for callers and tests.
   [[nodiscard]] const Text& Url() const { return url; }
@@ -200,7 +205,8 @@ class HttpSession {
   };
   using BodyBlock = std::unique_ptr<std::uint8_t, FreeDeleter>;
 
-  bool SendBody(const void* body, std::size_t length, std::optional<int> keepOnEmpty, std::optional<int> retries);
+  bool SendBody(const void* body, std::size_t length, std::optional<int> keepOnEmpty,
+                std::optional<int> retries);
   bool SendOnce(const void* body, std::size_t length, int keepOnEmpty, int retries);
   bool ResizeBody(std::size_t capacity);
   void ForgetResponse();
