@@ -40,9 +40,9 @@ RawServer::Script AfterRequest(std::function<void(RawConnection&)> behave) {
   };
 }
 
-class HostileServerTest : public ::testing::TestWithParam<HostileCase> {};
+class HttpHostileServerTest : public ::testing::TestWithParam<HostileCase> {};
 
-TEST_P(HostileServerTest, EndsWithThePlainFailureResult) {
+TEST_P(HttpHostileServerTest, EndsWithThePlainFailureResult) {
   const HostileCase& row = GetParam();
   RawServer server(AfterRequest(row.behave));
   HttpSession session;
@@ -89,10 +89,10 @@ const HostileCase kHostileCases[] = {
     {"ClosesWithoutAnswer", [](RawConnection&) {}, Send::kFails, 0, 0},
 };
 
-INSTANTIATE_TEST_SUITE_P(Behaviours, HostileServerTest, ::testing::ValuesIn(kHostileCases),
+INSTANTIATE_TEST_SUITE_P(Behaviours, HttpHostileServerTest, ::testing::ValuesIn(kHostileCases),
                          [](const auto& info) { return info.param.label; });
 
-TEST(HostileServerTest, HugeHeaderBlockIsCapturedOrRefusedQuietly) {
+TEST(HttpHostileServerTest, HugeHeaderBlockIsCapturedOrRefusedQuietly) {
   std::vector<std::string> headers;
   for (int i = 0; i < 16384; ++i)
     headers.push_back("X-Filler-" + std::to_string(i) + ": " + std::string(48, 'f'));
@@ -111,7 +111,7 @@ TEST(HostileServerTest, HugeHeaderBlockIsCapturedOrRefusedQuietly) {
   }
 }
 
-TEST(HostileServerTest, EndlessRedirectLoopStopsAtTheLimit) {
+TEST(HttpHostileServerTest, EndlessRedirectLoopStopsAtTheLimit) {
   RawServer server(
       RawServer::Respond({MakeResponse(302, "Found", {"Location: /loop", "Set-Cookie: n=1"}, "")}));
   HttpSession session;
@@ -123,7 +123,7 @@ TEST(HostileServerTest, EndlessRedirectLoopStopsAtTheLimit) {
   EXPECT_EQ(session.RedirectCount(), 0);
 }
 
-TEST(HostileServerTest, NegativeContentLengthIsNotAnnounced) {
+TEST(HttpHostileServerTest, NegativeContentLengthIsNotAnnounced) {
   RawServer server([](RawConnection& connection) {
     std::string request;
     if (connection.ReadRequest(request)) {
