@@ -127,9 +127,9 @@ class HttpSession {
   bool SetProxy(std::optional<std::string_view> proxy = std::nullopt,
                 std::optional<std::string_view> user = std::nullopt,
                 std::optional<std::string_view> password = std::nullopt);
-  // Server credentials for the open request (target absent = server 0, scheme absent = basic 1).
+  // Server credentials for the open request (target absent = server 0, authScheme absent = basic 1).
   bool SetCredentials(std::string_view user, std::string_view password,
-                      std::optional<int> target = std::nullopt, std::optional<int> scheme = std::nullopt);
+                      std::optional<int> target = std::nullopt, std::optional<int> authScheme = std::nullopt);
   // A raw integer option on the session (selector absent or other), connection (1) or request (2) handle.
   bool SetOption(std::optional<int> selector, std::uint32_t option, std::uint32_t value, std::size_t size);
   // Absent: follow; given: follow when its lowest bit is 1.
