@@ -16,8 +16,7 @@ namespace {
 
 namespace api = platform;
 
-constexpr std::u16string_view kDefaultUserAgent = u"Mozilla/5.0 (compatible; MSIE 10.0; Windows NT 6.2)";
-constexpr std::string_view kDefaultUserAgentText = "Mozilla/5.0 (compatible; MSIE 10.0; Windows NT 6.2)";
+constexpr std::string_view kDefaultUserAgent = "Mozilla/5.0 (compatible; MSIE 10.0; Windows NT 6.2)";
 constexpr std::string_view kFormContentType = "application/x-www-form-urlencoded";
 constexpr int kDefaultTimeouts[4] = {10000, 15000, 120000, 300000};
 
@@ -101,7 +100,7 @@ void HttpSession::Open(std::optional<std::string_view> agent) {
     Close();
   }
   userAgent = agent ? std::optional<Text>(Text(*agent)) : std::nullopt;
-  sessionHandle = api::HttpOpen(agent ? TextToUtf16(*agent) : WideText(kDefaultUserAgent));
+  sessionHandle = api::HttpOpen(TextToUtf16(agent.value_or(kDefaultUserAgent)));
   bodyBuffer.Release();
   static_cast<void>(bodyBuffer.Resize(kInitialBodyBlock));
   std::copy(std::begin(kDefaultTimeouts), std::end(kDefaultTimeouts), std::begin(timeouts));
@@ -521,7 +520,7 @@ bool HttpSession::SetRequestCookies(std::string_view cookies) {
 }
 
 bool HttpSession::SetUserAgent(std::optional<std::string_view> value) {
-  return SetHeader("User-Agent", value.value_or(kDefaultUserAgentText));
+  return SetHeader("User-Agent", value.value_or(kDefaultUserAgent));
 }
 
 bool HttpSession::SetReferer(std::optional<std::string_view> value) {
