@@ -16,7 +16,7 @@ class HttpSession;
 class ShareResolver {
  public:
   ShareResolver();
-  ~ShareResolver();                           // releases the HttpSession before the ShareContext
+  ~ShareResolver();  // releases the HttpSession before the ShareContext
   ShareResolver(const ShareResolver& other);  // a new session; the context's texts duplicated
   ShareResolver& operator=(const ShareResolver&) = delete;
 
