@@ -497,6 +497,8 @@ void SimulatedShareService::State::Serve(httplib::Server& server, bool https) {
   server.Get(".*", handler);
   server.Post(".*", handler);
   server.set_keep_alive_max_count(kKeepAliveRequests);
+  // Head and body go out in separate writes; without this each answer waits for a delayed ACK.
+  server.set_tcp_nodelay(true);
 }
 
 namespace {
