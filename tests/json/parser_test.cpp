@@ -80,6 +80,8 @@ const ParseRow kParseRows[] = {
     {"DecodedNulEndsText", R"({"s":"a\u0000b"})", 0, R"({"s":"a"})", true},
     {"SingleQuoteEscapeStays", R"({"s":"a\'b"})", 0, R"({"s":"a\\'b"})"},
     {"EmptyText", "", 0, "{}"},
+    // The colon moves the value's start past the string; what is taken stays inside the text.
+    {"ColonAfterStringValue", R"({"a":"xyz":})", 0, R"({"a":"}"})"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Json, ParserCases, testing::ValuesIn(kParseRows),
