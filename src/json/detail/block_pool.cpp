@@ -69,6 +69,8 @@ void* PoolAlloc(std::size_t bytes) {
   const std::size_t cls = bytes == 0 ? 0 : (bytes - 1) / kGranule;
   if (FreeCell* cell = pool.freeLists[cls]) {
     pool.freeLists[cls] = cell->next;
+    // Freed cells are scattered; fetching the next one now hides the miss of the next allocation.
+    __builtin_prefetch(cell->next);
     return cell;
   }
   const std::size_t size = (cls + 1) * kGranule;

@@ -14,7 +14,6 @@ namespace {
 // Objects up to this many members are searched by a scan over their entries (hash compared first);
 // larger ones get a hash index.
 constexpr std::uint32_t kScanLimit = 8;
-constexpr std::uint32_t kFirstCapacity = 4;
 
 std::size_t TextBlockBytes(std::uint32_t length) {
   return sizeof(TextBlock) + length * sizeof(char16_t);
@@ -32,8 +31,15 @@ std::size_t IndexBytes(std::uint32_t capacity) {
 std::int32_t* Slots(KeyIndex* index) {
   return reinterpret_cast<std::int32_t*>(index + 1);
 }
+// The key hash is a plain polynomial, so keys that differ only in their last characters land close
+// together; its bits are mixed before they pick a slot.
 std::uint32_t SlotOf(std::uint32_t hash, std::uint32_t shift) {
-  return (hash * 2654435769u) >> shift;
+  hash ^= hash >> 16;
+  hash *= 0x85EBCA6Bu;
+  hash ^= hash >> 13;
+  hash *= 0xC2B2AE35u;
+  hash ^= hash >> 16;
+  return hash >> shift;
 }
 
 JsonNode* NewNode(Kind kind, Source source) {
@@ -55,11 +61,18 @@ void FreeNodeMemory(JsonNode* node) {
   PoolFree(node, sizeof(JsonNode));
 }
 
+// Drops one reference; true when it was the last. The holder of the only reference is the only one who
+// could change the count, so that case needs no atomic read-modify-write.
+bool DropReference(JsonNode* node) {
+  if (node->refCount.load(std::memory_order_acquire) == 1) return true;
+  return node->refCount.fetch_sub(1, std::memory_order_acq_rel) == 1;
+}
+
 // The container lets go of one child: the parent link is cleared when it points here, and the child is
 // queued for destruction when that was its last reference.
 void LetGo(JsonNode* container, JsonNode* child, std::vector<JsonNode*>& doomed) {
   if (child->parent == container) child->parent = nullptr;
-  if (child->refCount.fetch_sub(1, std::memory_order_acq_rel) == 1) doomed.push_back(child);
+  if (DropReference(child)) doomed.push_back(child);
 }
 
 void FreeIndex(JsonNode* object) {
@@ -115,7 +128,7 @@ void DestroyDoomed(std::vector<JsonNode*>& doomed) {
 bool ReserveItem(JsonNode* array) {
   NodeList* list = array->value.list;
   if (list != nullptr && list->count < list->capacity) return true;
-  const std::uint32_t capacity = list == nullptr ? kFirstCapacity : list->capacity * 2;
+  const std::uint32_t capacity = list == nullptr ? 1 : list->capacity * 2;
   auto* grown = static_cast<NodeList*>(PoolAlloc(ListBytes(capacity)));
   if (grown == nullptr) return false;
   grown->count = 0;
@@ -132,7 +145,7 @@ bool ReserveItem(JsonNode* array) {
 bool ReserveMember(JsonNode* object) {
   MemberTable* table = object->value.table;
   if (table != nullptr && table->count < table->capacity) return true;
-  const std::uint32_t capacity = table == nullptr ? kFirstCapacity : table->capacity * 2;
+  const std::uint32_t capacity = table == nullptr ? 1 : table->capacity * 2;
   auto* grown = static_cast<MemberTable*>(PoolAlloc(TableBytes(capacity)));
   if (grown == nullptr) return false;
   grown->count = 0;
@@ -177,29 +190,41 @@ void RebuildIndex(JsonNode* object) {
   object->extra.index = index;
 }
 
+// Four-bit codes of the units a number token is made of; 0xF for any other unit.
+struct NibbleTable {
+  std::uint8_t codes[128];
+  constexpr NibbleTable() : codes() {
+    for (auto& code : codes) code = 0xF;
+    for (int d = 0; d < 10; ++d) codes['0' + d] = static_cast<std::uint8_t>(d);
+    codes[static_cast<int>('.')] = 10;
+    codes[static_cast<int>('e')] = 11;
+    codes[static_cast<int>('E')] = 12;
+    codes[static_cast<int>('+')] = 13;
+    codes[static_cast<int>('-')] = 14;
+  }
+};
+constexpr NibbleTable kNibbles;
+
+// Packs up to 16 units into one word; false when a unit has no code.
+bool PackHalf(const char16_t* units, std::size_t count, std::uint64_t& half) {
+  std::uint64_t packed = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint64_t code = units[i] < 128 ? kNibbles.codes[units[i]] : 0xF;
+    if (code == 0xF) return false;
+    packed |= code << (4 * i);
+  }
+  half = packed;
+  return true;
+}
+
 // Packs a number token four bits a unit, when it is short enough and holds only number characters.
 bool PackToken(JsonNode* node, std::u16string_view token) {
   if (token.size() > 32) return false;
+  const std::size_t low = token.size() < 16 ? token.size() : 16;
   std::uint64_t halves[2] = {0, 0};
-  for (std::size_t i = 0; i < token.size(); ++i) {
-    const char16_t c = token[i];
-    std::uint64_t code;
-    if (c >= u'0' && c <= u'9') {
-      code = c - u'0';
-    } else if (c == u'.') {
-      code = 10;
-    } else if (c == u'e') {
-      code = 11;
-    } else if (c == u'E') {
-      code = 12;
-    } else if (c == u'+') {
-      code = 13;
-    } else if (c == u'-') {
-      code = 14;
-    } else {
-      return false;
-    }
-    halves[i / 16] |= code << (4 * (i % 16));
+  if (!PackHalf(token.data(), low, halves[0]) ||
+      !PackHalf(token.data() + low, token.size() - low, halves[1])) {
+    return false;
   }
   node->value.bits = halves[0];
   node->extra.bits = halves[1];
@@ -323,7 +348,7 @@ void AddRef(JsonNode* node) {
 }
 
 void Release(JsonNode* node) {
-  if (node == nullptr || node->refCount.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+  if (node == nullptr || !DropReference(node)) return;
   // A node whose last reference goes is held by no container (each holds one), so there is nothing to
   // unlink from; its children are let go of without searching anything.
   std::vector<JsonNode*> doomed{node};
