@@ -24,12 +24,19 @@ std::size_t ListBytes(std::uint32_t capacity) {
 std::size_t TableBytes(std::uint32_t capacity) {
   return sizeof(MemberTable) + capacity * sizeof(MemberEntry);
 }
+// A slot of the hash index: the key's hash beside the member's position, so that a probe compares
+// hashes without touching the member table or the key.
+struct IndexSlot {
+  std::uint32_t hash;
+  std::int32_t position;  // -1 for a free slot
+};
+
 std::size_t IndexBytes(std::uint32_t capacity) {
-  return sizeof(KeyIndex) + capacity * sizeof(std::int32_t);
+  return sizeof(KeyIndex) + capacity * sizeof(IndexSlot);
 }
 
-std::int32_t* Slots(KeyIndex* index) {
-  return reinterpret_cast<std::int32_t*>(index + 1);
+IndexSlot* Slots(KeyIndex* index) {
+  return reinterpret_cast<IndexSlot*>(index + 1);
 }
 // The key hash is a plain polynomial, so keys that differ only in their last characters land close
 // together; its bits are mixed before they pick a slot.
@@ -161,18 +168,22 @@ bool ReserveMember(JsonNode* object) {
 
 void IndexInsert(KeyIndex* index, std::uint32_t hash, std::int32_t position) {
   const std::uint32_t mask = index->capacity - 1;
-  std::int32_t* slots = Slots(index);
+  IndexSlot* slots = Slots(index);
   std::uint32_t slot = SlotOf(hash, index->shift);
-  while (slots[slot] >= 0) slot = (slot + 1) & mask;
-  slots[slot] = position;
+  while (slots[slot].position >= 0) slot = (slot + 1) & mask;
+  slots[slot] = IndexSlot{hash, position};
 }
 
 // (Re)builds the hash index of a table past the scan limit; without memory for it lookups fall back to
 // the scan, which is slower but still right.
-void RebuildIndex(JsonNode* object) {
-  FreeIndex(object);
+void RebuildIndex(JsonNode* object, bool positionsKept = false) {
+  KeyIndex* old = object->extra.index;
+  object->extra.index = nullptr;
   MemberTable* table = object->value.table;
-  if (table == nullptr || table->count <= kScanLimit) return;
+  if (table == nullptr || table->count <= kScanLimit) {
+    if (old != nullptr) PoolFree(old, IndexBytes(old->capacity));
+    return;
+  }
   std::uint32_t capacity = 32;
   std::uint32_t shift = 27;
   while (capacity < table->count * 2) {
@@ -180,13 +191,23 @@ void RebuildIndex(JsonNode* object) {
     --shift;
   }
   auto* index = static_cast<KeyIndex*>(PoolAlloc(IndexBytes(capacity)));
-  if (index == nullptr) return;
-  index->capacity = capacity;
-  index->shift = shift;
-  std::memset(Slots(index), 0xFF, capacity * sizeof(std::int32_t));
-  const MemberEntry* entries = Entries(table);
-  for (std::uint32_t i = 0; i < table->count; ++i)
-    IndexInsert(index, entries[i].key->hash, static_cast<std::int32_t>(i));
+  if (index != nullptr) {
+    index->capacity = capacity;
+    index->shift = shift;
+    std::memset(static_cast<void*>(Slots(index)), 0xFF, capacity * sizeof(IndexSlot));
+    if (old != nullptr && positionsKept) {
+      // Growing: the old slots already hold the hash and position of every member they indexed.
+      for (std::uint32_t i = 0; i < old->capacity; ++i) {
+        if (Slots(old)[i].position >= 0) IndexInsert(index, Slots(old)[i].hash, Slots(old)[i].position);
+      }
+    } else {
+      const MemberEntry* entries = Entries(table);
+      for (std::uint32_t i = 0; i < table->count; ++i) {
+        IndexInsert(index, entries[i].key->hash, static_cast<std::int32_t>(i));
+      }
+    }
+  }
+  if (old != nullptr) PoolFree(old, IndexBytes(old->capacity));
   object->extra.index = index;
 }
 
@@ -487,9 +508,11 @@ std::int32_t TableFind(const JsonNode* object, std::u16string_view key, std::uin
   };
   if (KeyIndex* index = object->extra.index) {
     const std::uint32_t mask = index->capacity - 1;
-    const std::int32_t* slots = Slots(index);
-    for (std::uint32_t slot = SlotOf(hash, index->shift); slots[slot] >= 0; slot = (slot + 1) & mask) {
-      if (matches(static_cast<std::uint32_t>(slots[slot]))) return slots[slot];
+    const IndexSlot* slots = Slots(index);
+    for (std::uint32_t slot = SlotOf(hash, index->shift); slots[slot].position >= 0; slot = (slot + 1) & mask) {
+      if (slots[slot].hash == hash && matches(static_cast<std::uint32_t>(slots[slot].position))) {
+        return slots[slot].position;
+      }
     }
     return -1;
   }
@@ -520,11 +543,11 @@ bool ObjectSetMember(JsonNode* object, std::u16string_view key, std::uint32_t ha
   Entries(table)[position] = MemberEntry{block, child};
   child->parent = object;
   if (table->count > kScanLimit) {
-    KeyIndex* index = object->extra.index;
-    if (index == nullptr || table->count * 2 > index->capacity) {
-      RebuildIndex(object);
+    if (object->extra.index == nullptr) {
+      RebuildIndex(object);  // from the entries, the new one included
     } else {
-      IndexInsert(index, hash, static_cast<std::int32_t>(position));
+      if (table->count * 2 > object->extra.index->capacity) RebuildIndex(object, true);
+      if (object->extra.index != nullptr) IndexInsert(object->extra.index, hash, static_cast<std::int32_t>(position));
     }
   }
   return true;

@@ -154,6 +154,19 @@ class Writer {
     *out_++ = u'"';
   }
 
+  // A Real as read keeps its token; most tokens give the text straight from their digits.
+  void WriteReal(const JsonNode* node, char* digits) {
+    if (node->source == Source::Packed) {
+      char16_t token[32];
+      std::size_t length = 0;
+      if (FormatDecimalToken(std::u16string_view(token, UnpackToken(node, token)), digits, length)) {
+        AppendAscii(digits, length);
+        return;
+      }
+    }
+    AppendAscii(digits, FormatReal(RealValue(node), digits));
+  }
+
   // Scalars are written at once; containers open here and are finished by the loop in Write.
   void WriteValue(const JsonNode* node) {
     char digits[32];
@@ -165,7 +178,7 @@ class Writer {
         Append(BooleanValue(node) ? std::u16string_view(u"true") : std::u16string_view(u"false"));
         return;
       case Kind::Real:
-        AppendAscii(digits, FormatReal(RealValue(node), digits));
+        WriteReal(node, digits);
         return;
       case Kind::Integer:
         AppendAscii(digits, FormatInteger(IntegerValue(node), digits));

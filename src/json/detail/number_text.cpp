@@ -9,9 +9,12 @@ namespace corvelle::detail {
 
 namespace {
 
-// 10^k for the k fraction digits read exactly (at most 16 of them: the exact part is below 2^53).
-constexpr double kPowersOfTen[] = {1e0, 1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,
-                                   1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17};
+// 10^k for the k fraction digits read in the exact part; every one of them is exact in double, as
+// the scale the reader multiplies up step by step is.
+constexpr int kMaxExactFraction = 22;
+constexpr double kPowersOfTen[kMaxExactFraction + 1] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 bool IsDigit(char16_t c) {
   return c >= u'0' && c <= u'9';
@@ -92,7 +95,7 @@ double ParseReal(std::u16string_view token) {
   for (; i < token.size(); ++i) {
     const char16_t c = token[i];
     if (IsDigit(c)) {
-      if (exact > kExactLimit) break;
+      if (exact > kExactLimit || (inFraction && fractionDigits == kMaxExactFraction)) break;
       exact = exact * 10 + (c - u'0');
       fractionDigits += inFraction ? 1 : 0;
     } else if (c == u'.' && !seenDot) {
@@ -184,30 +187,8 @@ int ThirteenDigits(double magnitude, char* digits, int& exponent) {
   return count;
 }
 
-}  // namespace
-
-std::size_t FormatInteger(std::int64_t value, char* out) {
-  return static_cast<std::size_t>(std::to_chars(out, out + 24, value).ptr - out);
-}
-
-std::size_t FormatReal(double value, char* out) {
-  char* p = out;
-  if (std::signbit(value)) *p++ = '-';
-  if (std::isnan(value)) {
-    std::memcpy(p, "nan", 3);
-    return static_cast<std::size_t>(p + 3 - out);
-  }
-  if (std::isinf(value)) {
-    std::memcpy(p, "inf", 3);
-    return static_cast<std::size_t>(p + 3 - out);
-  }
-  if (value == 0) {
-    *p++ = '0';
-    return static_cast<std::size_t>(p - out);
-  }
-  char digits[17];
-  int exponent = 0;
-  const int significant = ThirteenDigits(std::fabs(value), digits, exponent);
+// Lays significant digits out the way %g does: plain for exponents from -4 to 12, else d.ddde±xx.
+char* LayOut(const char* digits, int significant, int exponent, char* p) {
   if (exponent < -4 || exponent >= 13) {
     *p++ = digits[0];
     if (significant > 1) {
@@ -235,7 +216,85 @@ std::size_t FormatReal(double value, char* out) {
       p += significant - whole;
     }
   }
-  return static_cast<std::size_t>(p - out);
+    return p;
+}
+
+}  // namespace
+
+std::size_t FormatInteger(std::int64_t value, char* out) {
+  return static_cast<std::size_t>(std::to_chars(out, out + 24, value).ptr - out);
+}
+
+std::size_t FormatReal(double value, char* out) {
+  char* p = out;
+  if (std::signbit(value)) *p++ = '-';
+  if (std::isnan(value)) {
+    std::memcpy(p, "nan", 3);
+    return static_cast<std::size_t>(p + 3 - out);
+  }
+  if (std::isinf(value)) {
+    std::memcpy(p, "inf", 3);
+    return static_cast<std::size_t>(p + 3 - out);
+  }
+  if (value == 0) {
+    *p++ = '0';
+    return static_cast<std::size_t>(p - out);
+  }
+  char digits[17];
+  int exponent = 0;
+  const int significant = ThirteenDigits(std::fabs(value), digits, exponent);
+  return static_cast<std::size_t>(LayOut(digits, significant, exponent, p) - out);
+}
+
+bool FormatDecimalToken(std::u16string_view token, char* out, std::size_t& length) {
+  std::size_t i = 0;
+  const bool negative = !token.empty() && token[0] == u'-';
+  if (!token.empty() && (token[0] == u'-' || token[0] == u'+')) ++i;
+  char digits[20];
+  int count = 0;           // significant digits kept
+  int integerDigits = 0;   // digits before the point, leading zeros included
+  int fractionDigits = 0;  // digits after it
+  int leadingZeros = 0;    // zeros before the first significant digit
+  bool dot = false;
+  for (; i < token.size(); ++i) {
+    const char16_t c = token[i];
+    if (c == u'.' && !dot) {
+      dot = true;
+      continue;
+    }
+    if (c < u'0' || c > u'9') return false;
+    (dot ? fractionDigits : integerDigits) += 1;
+    if (count == 0 && c == u'0') {
+      ++leadingZeros;
+      continue;
+    }
+    if (count == 19) return false;
+    digits[count++] = static_cast<char>(c);
+  }
+  // Beyond 22 fraction digits the reader's scale is inexact and the bound on its error no longer holds.
+  if (count == 0 || fractionDigits > 22) return false;
+  int exponent = integerDigits - leadingZeros - 1;
+  if (count > 13) {
+    int tail = 0;  // digits 14 to 17, as a number of units of the 17th
+    for (int k = 13; k < 17; ++k) tail = tail * 10 + (k < count ? digits[k] - '0' : 0);
+    if (tail >= 4900 && tail <= 5100) return false;
+    count = 13;
+    if (tail > 5000) {
+      int k = 12;
+      while (k >= 0 && digits[k] == '9') digits[k--] = '0';
+      if (k >= 0) {
+        ++digits[k];
+      } else {
+        digits[0] = '1';
+        ++exponent;
+      }
+    }
+  }
+  while (count > 1 && digits[count - 1] == '0') --count;
+  char* p = out;
+  if (negative) *p++ = '-';
+  length = static_cast<std::size_t>(LayOut(digits, count, exponent, p) - out);
+  return true;
 }
 
 }  // namespace corvelle::detail
