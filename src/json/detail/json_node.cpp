@@ -79,7 +79,15 @@ bool DropReference(JsonNode* node) {
 // queued for destruction when that was its last reference.
 void LetGo(JsonNode* container, JsonNode* child, std::vector<JsonNode*>& doomed) {
   if (child->parent == container) child->parent = nullptr;
-  if (DropReference(child)) doomed.push_back(child);
+  if (!DropReference(child)) return;
+  // Most children are scalars: they go at once; containers wait on the work list.
+  if (child->kind == Kind::Array || child->kind == Kind::Object) {
+    doomed.push_back(child);
+    return;
+  }
+  if (child->kind == Kind::String) FreeTextBlock(child->value.text);
+  if (child->source == Source::Block) FreeTextBlock(child->extra.sourceText);
+  FreeNodeMemory(child);
 }
 
 void FreeIndex(JsonNode* object) {
@@ -509,7 +517,8 @@ std::int32_t TableFind(const JsonNode* object, std::u16string_view key, std::uin
   if (KeyIndex* index = object->extra.index) {
     const std::uint32_t mask = index->capacity - 1;
     const IndexSlot* slots = Slots(index);
-    for (std::uint32_t slot = SlotOf(hash, index->shift); slots[slot].position >= 0; slot = (slot + 1) & mask) {
+    for (std::uint32_t slot = SlotOf(hash, index->shift); slots[slot].position >= 0;
+         slot = (slot + 1) & mask) {
       if (slots[slot].hash == hash && matches(static_cast<std::uint32_t>(slots[slot].position))) {
         return slots[slot].position;
       }
@@ -547,7 +556,8 @@ bool ObjectSetMember(JsonNode* object, std::u16string_view key, std::uint32_t ha
       RebuildIndex(object);  // from the entries, the new one included
     } else {
       if (table->count * 2 > object->extra.index->capacity) RebuildIndex(object, true);
-      if (object->extra.index != nullptr) IndexInsert(object->extra.index, hash, static_cast<std::int32_t>(position));
+      if (object->extra.index != nullptr)
+        IndexInsert(object->extra.index, hash, static_cast<std::int32_t>(position));
     }
   }
   return true;

@@ -156,13 +156,11 @@ class Writer {
 
   // A Real as read keeps its token; most tokens give the text straight from their digits.
   void WriteReal(const JsonNode* node, char* digits) {
-    if (node->source == Source::Packed) {
-      char16_t token[32];
-      std::size_t length = 0;
-      if (FormatDecimalToken(std::u16string_view(token, UnpackToken(node, token)), digits, length)) {
-        AppendAscii(digits, length);
-        return;
-      }
+    std::size_t length = 0;
+    if (node->source == Source::Packed &&
+        FormatPackedDecimal(node->value.bits, node->extra.bits, node->packedLength, digits, length)) {
+      AppendAscii(digits, length);
+      return;
     }
     AppendAscii(digits, FormatReal(RealValue(node), digits));
   }

@@ -216,7 +216,7 @@ char* LayOut(const char* digits, int significant, int exponent, char* p) {
       p += significant - whole;
     }
   }
-    return p;
+  return p;
 }
 
 }  // namespace
@@ -246,39 +246,50 @@ std::size_t FormatReal(double value, char* out) {
   return static_cast<std::size_t>(LayOut(digits, significant, exponent, p) - out);
 }
 
-bool FormatDecimalToken(std::u16string_view token, char* out, std::size_t& length) {
+namespace {
+
+// The work of FormatDecimalToken over `count` units handed out one by one by `next`.
+template <typename NextUnit>
+bool FormatDecimal(std::size_t count, NextUnit next, char* out, std::size_t& length) {
+  if (count == 0) return false;
+  char16_t c = next();
+  const bool negative = c == u'-';
   std::size_t i = 0;
-  const bool negative = !token.empty() && token[0] == u'-';
-  if (!token.empty() && (token[0] == u'-' || token[0] == u'+')) ++i;
+  if (c == u'-' || c == u'+') {
+    if (++i == count) return false;
+    c = next();
+  }
   char digits[20];
-  int count = 0;           // significant digits kept
+  int kept = 0;            // significant digits kept
   int integerDigits = 0;   // digits before the point, leading zeros included
   int fractionDigits = 0;  // digits after it
   int leadingZeros = 0;    // zeros before the first significant digit
   bool dot = false;
-  for (; i < token.size(); ++i) {
-    const char16_t c = token[i];
+  for (;;) {
     if (c == u'.' && !dot) {
       dot = true;
-      continue;
+    } else {
+      const unsigned digit = static_cast<unsigned>(c) - u'0';
+      if (digit > 9) return false;
+      ++(dot ? fractionDigits : integerDigits);
+      if (kept == 0 && digit == 0) {
+        ++leadingZeros;
+      } else {
+        if (kept == 19) return false;
+        digits[kept++] = static_cast<char>('0' + digit);
+      }
     }
-    if (c < u'0' || c > u'9') return false;
-    (dot ? fractionDigits : integerDigits) += 1;
-    if (count == 0 && c == u'0') {
-      ++leadingZeros;
-      continue;
-    }
-    if (count == 19) return false;
-    digits[count++] = static_cast<char>(c);
+    if (++i == count) break;
+    c = next();
   }
   // Beyond 22 fraction digits the reader's scale is inexact and the bound on its error no longer holds.
-  if (count == 0 || fractionDigits > 22) return false;
+  if (kept == 0 || fractionDigits > 22) return false;
   int exponent = integerDigits - leadingZeros - 1;
-  if (count > 13) {
+  if (kept > 13) {
     int tail = 0;  // digits 14 to 17, as a number of units of the 17th
-    for (int k = 13; k < 17; ++k) tail = tail * 10 + (k < count ? digits[k] - '0' : 0);
+    for (int k = 13; k < 17; ++k) tail = tail * 10 + (k < kept ? digits[k] - '0' : 0);
     if (tail >= 4900 && tail <= 5100) return false;
-    count = 13;
+    kept = 13;
     if (tail > 5000) {
       int k = 12;
       while (k >= 0 && digits[k] == '9') digits[k--] = '0';
@@ -290,11 +301,34 @@ bool FormatDecimalToken(std::u16string_view token, char* out, std::size_t& lengt
       }
     }
   }
-  while (count > 1 && digits[count - 1] == '0') --count;
+  while (kept > 1 && digits[kept - 1] == '0') --kept;
   char* p = out;
   if (negative) *p++ = '-';
-  length = static_cast<std::size_t>(LayOut(digits, count, exponent, p) - out);
+  length = static_cast<std::size_t>(LayOut(digits, kept, exponent, p) - out);
   return true;
 }
 
+}  // namespace
+
+bool FormatDecimalToken(std::u16string_view token, char* out, std::size_t& length) {
+  std::size_t i = 0;
+  return FormatDecimal(
+      token.size(), [&] { return token[i++]; }, out, length);
+}
+
+bool FormatPackedDecimal(std::uint64_t low, std::uint64_t high, std::size_t count, char* out,
+                         std::size_t& length) {
+  static constexpr char16_t kUnits[] = u"0123456789.eE+-";
+  std::size_t i = 0;
+  std::uint64_t word = low;
+  return FormatDecimal(
+      count,
+      [&] {
+        if (i++ == 16) word = high;
+        const char16_t unit = kUnits[word & 0xF];
+        word >>= 4;
+        return unit;
+      },
+      out, length);
+}
 }  // namespace corvelle::detail

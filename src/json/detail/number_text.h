@@ -34,6 +34,10 @@ std::size_t FormatReal(double value, char* out);
 // off the token's exact value. False otherwise, and the caller formats the value.
 bool FormatDecimalToken(std::u16string_view token, char* out, std::size_t& length);
 
+// The same for a token packed four bits a unit ("0123456789.eE+-"), 16 units a word.
+bool FormatPackedDecimal(std::uint64_t low, std::uint64_t high, std::size_t count, char* out,
+                         std::size_t& length);
+
 // Signed decimal digits. Needs 24 bytes of room; answers the length.
 std::size_t FormatInteger(std::int64_t value, char* out);
 
