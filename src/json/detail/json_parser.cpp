@@ -1,5 +1,6 @@
 #include "json/detail/json_parser.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -253,7 +254,9 @@ class Parser {
   // The pending value's token: a string's content, or the scalar's units without blanks.
   std::u16string_view Token() {
     if (stringValue_) {
-      const std::u16string_view raw(text_ + valueStart_, stringLength_);
+      // A ":" or "," after the closing quote moves valueStart on while the length stays that of the
+      // string read before; the span is kept inside the text whatever it then covers.
+      const std::u16string_view raw(text_ + valueStart_, std::min(stringLength_, length_ - valueStart_));
       if (!valueEscaped_) return raw;
       valueBuffer_.assign(raw);
       valueBuffer_.resize(UnescapeJsonString(valueBuffer_.data(), valueBuffer_.size(), decode_));
@@ -264,9 +267,10 @@ class Parser {
     while (first < last && IsBlank(text_[first])) ++first;
     while (last > first && IsBlank(text_[last - 1])) --last;
     const std::u16string_view trimmed(text_ + first, last - first);
-    bool inner = false;
-    for (const char16_t c : trimmed) inner = inner || IsBlank(c);
-    if (!inner) return trimmed;
+    // Blanks are all at or below 32; most tokens hold no unit that low at all.
+    std::size_t low = 0;
+    for (const char16_t c : trimmed) low += c <= 32 ? 1 : 0;
+    if (low == 0) return trimmed;
     valueBuffer_.clear();
     for (const char16_t c : trimmed) {
       if (!IsBlank(c)) valueBuffer_.push_back(c);
