@@ -258,13 +258,13 @@ const ReplyRow kReplyRows[] = {
     {"EmptyList", ReplyKind::EmptyList, 0, 0},
 };
 
-class ReplyKindTest : public ResolverFixture,
-                      public ::testing::TestWithParam<std::tuple<Transport, ReplyRow>> {
+class DownloadReplyTest : public ResolverFixture,
+                          public ::testing::TestWithParam<std::tuple<Transport, ReplyRow>> {
  protected:
   void SetUp() override { ASSERT_TRUE(harness_.Start(std::get<0>(GetParam()).https)); }
 };
 
-TEST_P(ReplyKindTest, AnswersTheReplyCode) {
+TEST_P(DownloadReplyTest, AnswersTheReplyCode) {
   const ReplyRow& row = std::get<1>(GetParam());
   ShareSetup share = MakeShare("Reply");
   share.reply = row.kind;
@@ -280,7 +280,7 @@ TEST_P(ReplyKindTest, AnswersTheReplyCode) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, ReplyKindTest,
+INSTANTIATE_TEST_SUITE_P(Rows, DownloadReplyTest,
                          ::testing::Combine(::testing::ValuesIn(kTransports),
                                             ::testing::ValuesIn(kReplyRows)),
                          [](const auto& info) {
