@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRect>
 #include <QTreeWidget>
+#include <QWindow>
 
 #include "app/message_box.h"
 #include "app/qt_text.h"
@@ -59,10 +60,18 @@ MainWindow::MainWindow(ShareResolver& resolver, MessageBox& messages)
     : resolver_(resolver), messages_(messages) {
   setObjectName(QStringLiteral("MainWindow"));
   setWindowTitle(QStringLiteral("Corvelle"));
-  setGeometry(kFormGeometry);
-  move(kFormGeometry.topLeft());  // a top-level window's position is that of its frame
   BuildControls();
+  PlaceAsForm();
   OnCreated();
+}
+
+void MainWindow::PlaceAsForm() {
+  // The form's size is the outer size, frame included. The frame is known once the platform window
+  // exists (where a window manager adds it later, it comes on top).
+  create();
+  const QMargins frame = windowHandle() != nullptr ? windowHandle()->frameMargins() : QMargins();
+  resize(kFormGeometry.size().shrunkBy(frame));
+  move(kFormGeometry.topLeft());  // a top-level window's position is that of its frame
 }
 
 void MainWindow::BuildControls() {
@@ -70,6 +79,7 @@ void MainWindow::BuildControls() {
   PlaceLabel(this, u"标签1", {8, 8, 56, 24}, u"下载地址:");
   controls_.url = Place<QLineEdit>(this, u"Txt_url", {72, 8, 248, 24});
   controls_.url->setText(ToQString(ServiceOrigin() + kSampleSharePath));
+  controls_.url->setCursorPosition(0);  // show the link from its start
   PlaceLabel(this, u"标签2", {8, 40, 56, 24}, u"密码:");
   controls_.password = Place<QLineEdit>(this, u"Txt_Pwd", {72, 40, 88, 24});
   controls_.password->setAlignment(Qt::AlignCenter);

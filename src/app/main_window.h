@@ -27,6 +27,7 @@ class MainWindow final : public QWidget {
 
  private:
   void BuildControls();
+  void PlaceAsForm();
   void OnCreated();
   void OnParseClicked();
   void OnAboutClicked();
