@@ -25,8 +25,9 @@ constexpr QRect kFormGeometry{50, 50, 557, 431};
 constexpr int kCreatedShrink = 20;
 
 // A share on the service's host, so that a first press of Parse has something to resolve. It follows
-// the service origin, so it points at the simulated service when that replaces the real one.
-constexpr char kSampleSharePath[] = "/s/1CorvelleSampleShare";
+// the service origin, so it names the open sample share of the simulated service when that replaces
+// the real one.
+constexpr char kSampleSharePath[] = "/s/1CorvelleOpen";
 
 constexpr char16_t kAboutAddress[] = u"https://github.com/corvelle/corvelle";
 
