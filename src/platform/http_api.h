@@ -25,12 +25,16 @@ inline constexpr std::uint32_t kErrorUnrecognizedScheme = 12006;
 inline constexpr std::uint32_t kErrorNameNotResolved = 12007;
 inline constexpr std::uint32_t kErrorInvalidOption = 12009;
 inline constexpr std::uint32_t kErrorOperationCancelled = 12017;
+inline constexpr std::uint32_t kErrorIncorrectHandleType = 12018;
 inline constexpr std::uint32_t kErrorIncorrectHandleState = 12019;
 inline constexpr std::uint32_t kErrorCannotConnect = 12029;
 inline constexpr std::uint32_t kErrorConnectionError = 12030;
+inline constexpr std::uint32_t kErrorHeaderNotFound = 12150;
 inline constexpr std::uint32_t kErrorInvalidServerResponse = 12152;
+inline constexpr std::uint32_t kErrorHeaderAlreadyExists = 12155;
 inline constexpr std::uint32_t kErrorRedirectFailed = 12156;
 inline constexpr std::uint32_t kErrorSecureFailure = 12175;
+inline constexpr std::uint32_t kErrorHeaderSizeOverflow = 12183;
 inline constexpr std::uint32_t kErrorInvalidHandle = 6;
 inline constexpr std::uint32_t kErrorInvalidParameter = 87;
 inline constexpr std::uint32_t kErrorInsufficientBuffer = 122;
@@ -130,8 +134,8 @@ bool HttpQueryDataAvailable(HttpHandle request, std::size_t& available);
 bool HttpReadData(HttpHandle request, void* buffer, std::size_t size, std::size_t& read);
 
 // Server credentials for the request (basic scheme).
-bool HttpSetCredentials(HttpHandle request, std::uint32_t target, std::uint32_t scheme, std::u16string_view user,
-                        std::u16string_view password);
+bool HttpSetCredentials(HttpHandle request, std::uint32_t target, std::uint32_t scheme,
+                        std::u16string_view user, std::u16string_view password);
 
 // The code the last failing call of this thread left.
 [[nodiscard]] std::uint32_t HttpGetLastError();

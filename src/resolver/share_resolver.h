@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include "resolver/log_id.h"
 #include "resolver/share_records.h"
 #include "text/text_types.h"
 
@@ -31,6 +32,8 @@ class ShareResolver {
   // The captcha image; empty on failure. Remembers the captcha id in the context.
   [[nodiscard]] Bytes FetchCaptcha();
   [[nodiscard]] Text MakeLogId();
+  // Replaces the clock and the random source of MakeLogId (tests).
+  void SetLogIdSource(LogIdSource source);
 
   [[nodiscard]] const ShareContext& Context() const;
   [[nodiscard]] HttpSession& Session();

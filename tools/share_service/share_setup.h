@@ -30,7 +30,7 @@ struct ShareSetup {
   std::string password;  // empty: an open share
   bool captcha = false;  // the download-link request wants a right captcha answer
   ReplyKind reply = ReplyKind::Files;
-  int serviceErrno = 0;                // for ReplyKind::ServiceError
+  std::int64_t serviceErrno = 0;       // for ReplyKind::ServiceError
   std::chrono::milliseconds delay{0};  // every answer about this share waits this long
   std::vector<SharedFile> files;
 };

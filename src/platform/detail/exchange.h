@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/detail/http_objects.h"
+
+// One request's exchange over its connection's transfer: send, receive with the layer's own redirect
+// following and session cookies, and the body pulled as it is read. Each answers 0 or an error code.
+namespace corvelle::platform::detail {
+
+[[nodiscard]] std::uint32_t SendRequest(RequestObject& request, const void* body, std::size_t length);
+[[nodiscard]] std::uint32_t ReceiveResponse(RequestObject& request);
+[[nodiscard]] std::uint32_t QueryAvailable(RequestObject& request, std::size_t& available);
+[[nodiscard]] std::uint32_t ReadBody(RequestObject& request, void* buffer, std::size_t size,
+                                     std::size_t& read);
+
+// The value of the first header `name` in a head block, or empty.
+[[nodiscard]] std::string HeaderValue(std::string_view head, std::string_view name);
+
+}  // namespace corvelle::platform::detail
