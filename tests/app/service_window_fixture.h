@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -99,9 +100,13 @@ class ServiceWindowFixture : public WindowFixture {
   }
 
   // Presses Parse while `script` runs inside the press; the press returns when the run is over. Should
-  // the script stall, closing the window ends any captcha wait, and the test fails.
+  // the script stall, the test fails, and closing the window and telling every event loop to end gets
+  // the press to return.
   void PressWith(UiScript& script) {
-    script.Start([this] { window_->close(); });
+    script.Start([this] {
+      window_->close();
+      QCoreApplication::exit(1);
+    });
     Parse()->click();
     EXPECT_FALSE(script.TimedOut());
     EXPECT_TRUE(script.AllStarted());
