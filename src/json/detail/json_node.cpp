@@ -1,0 +1,649 @@
+#include "json/detail/json_node.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "json/detail/block_pool.h"
+#include "json/detail/number_text.h"
+
+namespace corvelle::detail {
+
+namespace {
+
+// Objects up to this many members are searched by a scan over their entries (hash compared first);
+// larger ones get a hash index.
+constexpr std::uint32_t kScanLimit = 8;
+constexpr std::uint32_t kFirstCapacity = 4;
+
+std::size_t TextBlockBytes(std::uint32_t length) {
+  return sizeof(TextBlock) + length * sizeof(char16_t);
+}
+std::size_t ListBytes(std::uint32_t capacity) {
+  return sizeof(NodeList) + capacity * sizeof(JsonNode*);
+}
+std::size_t TableBytes(std::uint32_t capacity) {
+  return sizeof(MemberTable) + capacity * sizeof(MemberEntry);
+}
+std::size_t IndexBytes(std::uint32_t capacity) {
+  return sizeof(KeyIndex) + capacity * sizeof(std::int32_t);
+}
+
+std::int32_t* Slots(KeyIndex* index) {
+  return reinterpret_cast<std::int32_t*>(index + 1);
+}
+std::uint32_t SlotOf(std::uint32_t hash, std::uint32_t shift) {
+  return (hash * 2654435769u) >> shift;
+}
+
+JsonNode* NewNode(Kind kind, Source source) {
+  void* memory = PoolAlloc(sizeof(JsonNode));
+  if (memory == nullptr) return nullptr;
+  auto* node = new (memory) JsonNode;
+  node->refCount.store(1, std::memory_order_relaxed);
+  node->kind = kind;
+  node->source = source;
+  node->packedLength = 0;
+  node->parent = nullptr;
+  node->value.bits = 0;
+  node->extra.bits = 0;
+  return node;
+}
+
+void FreeNodeMemory(JsonNode* node) {
+  node->~JsonNode();
+  PoolFree(node, sizeof(JsonNode));
+}
+
+// The container lets go of one child: the parent link is cleared when it points here, and the child is
+// queued for destruction when that was its last reference.
+void LetGo(JsonNode* container, JsonNode* child, std::vector<JsonNode*>& doomed) {
+  if (child->parent == container) child->parent = nullptr;
+  if (child->refCount.fetch_sub(1, std::memory_order_acq_rel) == 1) doomed.push_back(child);
+}
+
+void FreeIndex(JsonNode* object) {
+  if (object->extra.index != nullptr)
+    PoolFree(object->extra.index, IndexBytes(object->extra.index->capacity));
+  object->extra.index = nullptr;
+}
+
+// Lets go of every child and frees the value and the source text; the node keeps its kind.
+void LetGoOfValue(JsonNode* node, std::vector<JsonNode*>& doomed) {
+  switch (node->kind) {
+    case Kind::String:
+      FreeTextBlock(node->value.text);
+      break;
+    case Kind::Array:
+      if (NodeList* list = node->value.list) {
+        JsonNode** items = Items(list);
+        for (std::uint32_t i = 0; i < list->count; ++i) LetGo(node, items[i], doomed);
+        PoolFree(list, ListBytes(list->capacity));
+      }
+      break;
+    case Kind::Object:
+      if (MemberTable* table = node->value.table) {
+        MemberEntry* entries = Entries(table);
+        for (std::uint32_t i = 0; i < table->count; ++i) {
+          FreeTextBlock(entries[i].key);
+          LetGo(node, entries[i].node, doomed);
+        }
+        PoolFree(table, TableBytes(table->capacity));
+      }
+      FreeIndex(node);
+      break;
+    default:
+      break;
+  }
+  if (node->source == Source::Block) FreeTextBlock(node->extra.sourceText);
+  node->value.bits = 0;
+  node->extra.bits = 0;
+  node->source = Source::None;
+  node->packedLength = 0;
+}
+
+void DestroyDoomed(std::vector<JsonNode*>& doomed) {
+  while (!doomed.empty()) {
+    JsonNode* node = doomed.back();
+    doomed.pop_back();
+    LetGoOfValue(node, doomed);
+    FreeNodeMemory(node);
+  }
+}
+
+// Makes room for one more item; false when memory runs out.
+bool ReserveItem(JsonNode* array) {
+  NodeList* list = array->value.list;
+  if (list != nullptr && list->count < list->capacity) return true;
+  const std::uint32_t capacity = list == nullptr ? kFirstCapacity : list->capacity * 2;
+  auto* grown = static_cast<NodeList*>(PoolAlloc(ListBytes(capacity)));
+  if (grown == nullptr) return false;
+  grown->count = 0;
+  grown->capacity = capacity;
+  if (list != nullptr) {
+    grown->count = list->count;
+    std::memcpy(Items(grown), Items(list), list->count * sizeof(JsonNode*));
+    PoolFree(list, ListBytes(list->capacity));
+  }
+  array->value.list = grown;
+  return true;
+}
+
+bool ReserveMember(JsonNode* object) {
+  MemberTable* table = object->value.table;
+  if (table != nullptr && table->count < table->capacity) return true;
+  const std::uint32_t capacity = table == nullptr ? kFirstCapacity : table->capacity * 2;
+  auto* grown = static_cast<MemberTable*>(PoolAlloc(TableBytes(capacity)));
+  if (grown == nullptr) return false;
+  grown->count = 0;
+  grown->capacity = capacity;
+  if (table != nullptr) {
+    grown->count = table->count;
+    std::memcpy(Entries(grown), Entries(table), table->count * sizeof(MemberEntry));
+    PoolFree(table, TableBytes(table->capacity));
+  }
+  object->value.table = grown;
+  return true;
+}
+
+void IndexInsert(KeyIndex* index, std::uint32_t hash, std::int32_t position) {
+  const std::uint32_t mask = index->capacity - 1;
+  std::int32_t* slots = Slots(index);
+  std::uint32_t slot = SlotOf(hash, index->shift);
+  while (slots[slot] >= 0) slot = (slot + 1) & mask;
+  slots[slot] = position;
+}
+
+// (Re)builds the hash index of a table past the scan limit; without memory for it lookups fall back to
+// the scan, which is slower but still right.
+void RebuildIndex(JsonNode* object) {
+  FreeIndex(object);
+  MemberTable* table = object->value.table;
+  if (table == nullptr || table->count <= kScanLimit) return;
+  std::uint32_t capacity = 32;
+  std::uint32_t shift = 27;
+  while (capacity < table->count * 2) {
+    capacity *= 2;
+    --shift;
+  }
+  auto* index = static_cast<KeyIndex*>(PoolAlloc(IndexBytes(capacity)));
+  if (index == nullptr) return;
+  index->capacity = capacity;
+  index->shift = shift;
+  std::memset(Slots(index), 0xFF, capacity * sizeof(std::int32_t));
+  const MemberEntry* entries = Entries(table);
+  for (std::uint32_t i = 0; i < table->count; ++i)
+    IndexInsert(index, entries[i].key->hash, static_cast<std::int32_t>(i));
+  object->extra.index = index;
+}
+
+// Packs a number token four bits a unit, when it is short enough and holds only number characters.
+bool PackToken(JsonNode* node, std::u16string_view token) {
+  if (token.size() > 32) return false;
+  std::uint64_t halves[2] = {0, 0};
+  for (std::size_t i = 0; i < token.size(); ++i) {
+    const char16_t c = token[i];
+    std::uint64_t code;
+    if (c >= u'0' && c <= u'9') {
+      code = c - u'0';
+    } else if (c == u'.') {
+      code = 10;
+    } else if (c == u'e') {
+      code = 11;
+    } else if (c == u'E') {
+      code = 12;
+    } else if (c == u'+') {
+      code = 13;
+    } else if (c == u'-') {
+      code = 14;
+    } else {
+      return false;
+    }
+    halves[i / 16] |= code << (4 * (i % 16));
+  }
+  node->value.bits = halves[0];
+  node->extra.bits = halves[1];
+  node->packedLength = static_cast<std::uint16_t>(token.size());
+  node->source = Source::Packed;
+  return true;
+}
+
+// Decimal text of a value with at most 15 digits reads back exactly; such a token can be rebuilt from
+// the value and need not be kept.
+bool IsPlainInteger(std::u16string_view token) {
+  std::size_t i = !token.empty() && token[0] == u'-' ? 1 : 0;
+  const std::size_t digits = token.size() - i;
+  if (digits == 0 || digits > 15) return false;
+  if (token[i] == u'0' && (digits > 1 || i == 1)) return false;
+  for (; i < token.size(); ++i) {
+    if (token[i] < u'0' || token[i] > u'9') return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+TextBlock* NewTextBlock(std::u16string_view text, std::uint32_t hash) {
+  const auto length = static_cast<std::uint32_t>(text.size());
+  auto* block = static_cast<TextBlock*>(PoolAlloc(TextBlockBytes(length)));
+  if (block == nullptr) return nullptr;
+  block->length = length;
+  block->hash = hash;
+  if (length != 0) std::memcpy(block + 1, text.data(), length * sizeof(char16_t));
+  return block;
+}
+
+void FreeTextBlock(TextBlock* block) {
+  if (block != nullptr) PoolFree(block, TextBlockBytes(block->length));
+}
+
+std::uint32_t KeyHash(std::u16string_view key) {
+  std::uint32_t h = 0;
+  for (const char16_t c : key) h = h * 31u + c;
+  return h * 31u;
+}
+
+JsonNode* NewObjectNode() {
+  return NewNode(Kind::Object, Source::None);
+}
+JsonNode* NewArrayNode() {
+  return NewNode(Kind::Array, Source::None);
+}
+JsonNode* NewNullNode() {
+  return NewNode(Kind::Null, Source::Derived);
+}
+
+JsonNode* NewStringNode(std::u16string_view text) {
+  JsonNode* node = NewNode(Kind::String, Source::None);
+  if (node != nullptr && !text.empty()) {
+    node->value.text = NewTextBlock(text);
+    if (node->value.text == nullptr) {
+      FreeNodeMemory(node);
+      return nullptr;
+    }
+  }
+  return node;
+}
+
+JsonNode* NewRealNode(double value) {
+  JsonNode* node = NewNode(Kind::Real, Source::Derived);
+  if (node != nullptr) node->value.real = value;
+  return node;
+}
+
+JsonNode* NewIntegerNode(std::int64_t value) {
+  JsonNode* node = NewNode(Kind::Integer, Source::Derived);
+  if (node != nullptr) node->value.integer = value;
+  return node;
+}
+
+JsonNode* NewBooleanNode(bool value) {
+  JsonNode* node = NewNode(Kind::Boolean, Source::Derived);
+  if (node != nullptr) node->value.integer = value ? 1 : 0;
+  return node;
+}
+
+JsonNode* NewRawNode(std::u16string_view text) {
+  JsonNode* node = NewNode(Kind::Raw, Source::Block);
+  if (node != nullptr && !text.empty()) {
+    node->extra.sourceText = NewTextBlock(text);
+    if (node->extra.sourceText == nullptr) {
+      FreeNodeMemory(node);
+      return nullptr;
+    }
+  }
+  return node;
+}
+
+JsonNode* NewNumberNode(Kind kind, std::u16string_view token) {
+  JsonNode* node = NewNode(kind, Source::Derived);
+  if (node == nullptr) return nullptr;
+  if (kind == Kind::Integer && IsPlainInteger(token)) {
+    node->value.integer = ParseInteger(token);
+    return node;
+  }
+  if (PackToken(node, token)) return node;
+  // A long or unusual token: the value is read now and the token kept beside it.
+  node->extra.sourceText = NewTextBlock(token);
+  if (node->extra.sourceText == nullptr) {
+    FreeNodeMemory(node);
+    return nullptr;
+  }
+  node->source = Source::Block;
+  if (kind == Kind::Integer) {
+    node->value.integer = ParseInteger(token);
+  } else {
+    node->value.real = ParseReal(token);
+  }
+  return node;
+}
+
+void AddRef(JsonNode* node) {
+  node->refCount.fetch_add(1, std::memory_order_relaxed);
+}
+
+void Release(JsonNode* node) {
+  if (node == nullptr || node->refCount.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+  // A node whose last reference goes is held by no container (each holds one), so there is nothing to
+  // unlink from; its children are let go of without searching anything.
+  std::vector<JsonNode*> doomed{node};
+  DestroyDoomed(doomed);
+}
+
+void ClearNode(JsonNode* node) {
+  std::vector<JsonNode*> doomed;
+  LetGoOfValue(node, doomed);
+  DestroyDoomed(doomed);
+}
+
+void EmptyNodeValue(JsonNode* node) {
+  std::vector<JsonNode*> doomed;
+  if (node->kind == Kind::Array && node->value.list != nullptr) {
+    NodeList* list = node->value.list;
+    for (std::uint32_t i = 0; i < list->count; ++i) LetGo(node, Items(list)[i], doomed);
+    list->count = 0;
+  } else if (node->kind == Kind::Object && node->value.table != nullptr) {
+    MemberTable* table = node->value.table;
+    MemberEntry* entries = Entries(table);
+    for (std::uint32_t i = 0; i < table->count; ++i) {
+      FreeTextBlock(entries[i].key);
+      LetGo(node, entries[i].node, doomed);
+    }
+    table->count = 0;
+    FreeIndex(node);
+  } else {
+    LetGoOfValue(node, doomed);
+  }
+  if (node->source == Source::Block) FreeTextBlock(node->extra.sourceText);
+  if (node->kind != Kind::Array && node->kind != Kind::Object) {
+    node->value.bits = 0;
+    node->extra.bits = 0;
+  }
+  node->source = Source::None;
+  node->packedLength = 0;
+  DestroyDoomed(doomed);
+}
+
+void MakeArray(JsonNode* node) {
+  if (node->kind == Kind::Array) return;
+  ClearNode(node);
+  node->kind = Kind::Array;
+}
+
+void MakeObject(JsonNode* node) {
+  if (node->kind == Kind::Object) return;
+  ClearNode(node);
+  node->kind = Kind::Object;
+}
+
+void SetStringValue(JsonNode* node, std::u16string_view text) {
+  // The copy is made first: the text may live in the node being cleared.
+  TextBlock* block = text.empty() ? nullptr : NewTextBlock(text);
+  ClearNode(node);
+  node->kind = Kind::String;
+  node->value.text = block;
+}
+
+void SetNullValue(JsonNode* node) {
+  ClearNode(node);
+  node->kind = Kind::Null;
+  node->source = Source::Derived;
+}
+
+void SetBooleanValue(JsonNode* node, bool value) {
+  ClearNode(node);
+  node->kind = Kind::Boolean;
+  node->value.integer = value ? 1 : 0;
+  node->source = Source::Derived;
+}
+
+void SetRealValue(JsonNode* node, double value) {
+  ClearNode(node);
+  node->kind = Kind::Real;
+  node->value.real = value;
+  node->source = Source::Derived;
+}
+
+void SetIntegerValue(JsonNode* node, std::int64_t value) {
+  ClearNode(node);
+  node->kind = Kind::Integer;
+  node->value.integer = value;
+  node->source = Source::Derived;
+}
+
+bool ArrayAppendChild(JsonNode* array, JsonNode* child) {
+  if (array == nullptr || child == nullptr) return false;
+  MakeArray(array);
+  if (!ReserveItem(array)) return false;
+  child->parent = array;
+  NodeList* list = array->value.list;
+  Items(list)[list->count++] = child;
+  return true;
+}
+
+bool ListInsert(JsonNode* array, std::uint32_t index, JsonNode* child) {
+  if (index > ItemCount(array) || !ReserveItem(array)) return false;
+  NodeList* list = array->value.list;
+  JsonNode** items = Items(list);
+  std::memmove(items + index + 1, items + index, (list->count - index) * sizeof(JsonNode*));
+  items[index] = child;
+  ++list->count;
+  child->parent = array;
+  return true;
+}
+
+JsonNode* ListTakeAt(JsonNode* array, std::uint32_t index) {
+  NodeList* list = array->value.list;
+  JsonNode** items = Items(list);
+  JsonNode* item = items[index];
+  std::memmove(items + index, items + index + 1, (list->count - index - 1) * sizeof(JsonNode*));
+  --list->count;
+  if (item->parent == array) item->parent = nullptr;
+  return item;
+}
+
+JsonNode* ListSwap(JsonNode* array, std::uint32_t index, JsonNode* child) {
+  JsonNode** items = Items(array->value.list);
+  JsonNode* old = items[index];
+  items[index] = child;
+  if (old->parent == array) old->parent = nullptr;
+  child->parent = array;
+  return old;
+}
+
+std::int32_t TableFind(const JsonNode* object, std::u16string_view key, std::uint32_t hash) {
+  if (object->kind != Kind::Object || object->value.table == nullptr) return -1;
+  MemberTable* table = object->value.table;
+  const MemberEntry* entries = Entries(table);
+  const auto matches = [&](std::uint32_t i) {
+    const TextBlock* k = entries[i].key;
+    return k->hash == hash && k->length == key.size() &&
+           std::memcmp(k + 1, key.data(), key.size() * sizeof(char16_t)) == 0;
+  };
+  if (KeyIndex* index = object->extra.index) {
+    const std::uint32_t mask = index->capacity - 1;
+    const std::int32_t* slots = Slots(index);
+    for (std::uint32_t slot = SlotOf(hash, index->shift); slots[slot] >= 0; slot = (slot + 1) & mask) {
+      if (matches(static_cast<std::uint32_t>(slots[slot]))) return slots[slot];
+    }
+    return -1;
+  }
+  for (std::uint32_t i = 0; i < table->count; ++i) {
+    if (matches(i)) return static_cast<std::int32_t>(i);
+  }
+  return -1;
+}
+
+bool ObjectSetMember(JsonNode* object, std::u16string_view key, std::uint32_t hash, JsonNode* child) {
+  if (object == nullptr || child == nullptr) return false;
+  MakeObject(object);
+  const std::int32_t found = TableFind(object, key, hash);
+  if (found >= 0) {
+    MemberEntry& entry = Entries(object->value.table)[found];
+    JsonNode* old = entry.node;
+    entry.node = child;
+    if (old->parent == object && old != child) old->parent = nullptr;
+    child->parent = object;
+    Release(old);
+    return true;
+  }
+  if (!ReserveMember(object)) return false;
+  TextBlock* block = NewTextBlock(key, hash);
+  if (block == nullptr) return false;
+  MemberTable* table = object->value.table;
+  const std::uint32_t position = table->count++;
+  Entries(table)[position] = MemberEntry{block, child};
+  child->parent = object;
+  if (table->count > kScanLimit) {
+    KeyIndex* index = object->extra.index;
+    if (index == nullptr || table->count * 2 > index->capacity) {
+      RebuildIndex(object);
+    } else {
+      IndexInsert(index, hash, static_cast<std::int32_t>(position));
+    }
+  }
+  return true;
+}
+
+JsonNode* TableTakeAt(JsonNode* object, std::uint32_t position) {
+  MemberTable* table = object->value.table;
+  MemberEntry* entries = Entries(table);
+  JsonNode* member = entries[position].node;
+  FreeTextBlock(entries[position].key);
+  std::memmove(entries + position, entries + position + 1,
+               (table->count - position - 1) * sizeof(MemberEntry));
+  --table->count;
+  if (object->extra.index != nullptr) RebuildIndex(object);
+  if (member->parent == object) member->parent = nullptr;
+  return member;
+}
+
+void TablePermute(JsonNode* object, const std::vector<std::uint32_t>& order) {
+  MemberTable* table = object->value.table;
+  std::vector<MemberEntry> old(Entries(table), Entries(table) + table->count);
+  for (std::size_t i = 0; i < order.size(); ++i) Entries(table)[i] = old[order[i]];
+  if (object->extra.index != nullptr) RebuildIndex(object);
+}
+
+void DetachFromParent(JsonNode* node) {
+  JsonNode* parent = node->parent;
+  if (parent == nullptr) return;
+  JsonNode* taken = nullptr;
+  if (parent->kind == Kind::Array) {
+    for (std::uint32_t i = 0; i < ItemCount(parent); ++i) {
+      if (ItemAt(parent, i) == node) {
+        taken = ListTakeAt(parent, i);
+        break;
+      }
+    }
+  } else if (parent->kind == Kind::Object) {
+    for (std::uint32_t i = 0; i < MemberCount(parent); ++i) {
+      if (MemberAt(parent, i).node == node) {
+        taken = TableTakeAt(parent, i);
+        break;
+      }
+    }
+  }
+  node->parent = nullptr;
+  if (taken != nullptr) Release(taken);
+}
+
+void ShrinkContainer(JsonNode* node) {
+  if (node->kind == Kind::Array && node->value.list != nullptr) {
+    NodeList* list = node->value.list;
+    if (list->count == list->capacity) return;
+    if (list->count == 0) {
+      PoolFree(list, ListBytes(list->capacity));
+      node->value.list = nullptr;
+      return;
+    }
+    auto* fitted = static_cast<NodeList*>(PoolAlloc(ListBytes(list->count)));
+    if (fitted == nullptr) return;
+    fitted->count = fitted->capacity = list->count;
+    std::memcpy(Items(fitted), Items(list), list->count * sizeof(JsonNode*));
+    PoolFree(list, ListBytes(list->capacity));
+    node->value.list = fitted;
+  } else if (node->kind == Kind::Object && node->value.table != nullptr) {
+    MemberTable* table = node->value.table;
+    if (table->count == table->capacity || table->count == 0) return;
+    auto* fitted = static_cast<MemberTable*>(PoolAlloc(TableBytes(table->count)));
+    if (fitted == nullptr) return;
+    fitted->count = fitted->capacity = table->count;
+    std::memcpy(Entries(fitted), Entries(table), table->count * sizeof(MemberEntry));
+    PoolFree(table, TableBytes(table->capacity));
+    node->value.table = fitted;
+  }
+}
+
+std::size_t UnpackToken(const JsonNode* node, char16_t* out) {
+  static constexpr char16_t kUnits[] = u"0123456789.eE+-";
+  const std::uint64_t halves[2] = {node->value.bits, node->extra.bits};
+  for (std::size_t i = 0; i < node->packedLength; ++i)
+    out[i] = kUnits[(halves[i / 16] >> (4 * (i % 16))) & 0xF];
+  return node->packedLength;
+}
+
+bool BooleanValue(const JsonNode* node) {
+  return node != nullptr && node->kind == Kind::Boolean && node->value.integer != 0;
+}
+
+double RealValue(const JsonNode* node) {
+  if (node == nullptr) return 0;
+  if (node->kind == Kind::Real) {
+    if (node->source != Source::Packed) return node->value.real;
+    char16_t token[32];
+    return ParseReal(std::u16string_view(token, UnpackToken(node, token)));
+  }
+  if (node->kind == Kind::Integer) return static_cast<double>(IntegerValue(node));
+  return 0;
+}
+
+std::int64_t IntegerValue(const JsonNode* node) {
+  if (node == nullptr) return 0;
+  if (node->kind == Kind::Integer) {
+    if (node->source != Source::Packed) return node->value.integer;
+    char16_t token[32];
+    return ParseInteger(std::u16string_view(token, UnpackToken(node, token)));
+  }
+  if (node->kind == Kind::Real) return TruncateToInteger(RealValue(node));
+  return 0;
+}
+
+std::u16string_view StringValue(const JsonNode* node) {
+  return node != nullptr && node->kind == Kind::String ? View(node->value.text) : std::u16string_view();
+}
+
+WideText NodeSourceText(const JsonNode* node) {
+  if (node == nullptr) return {};
+  switch (node->source) {
+    case Source::None:
+      return {};
+    case Source::Block:
+      return WideText(View(node->extra.sourceText));
+    case Source::Packed: {
+      char16_t token[32];
+      return WideText(token, UnpackToken(node, token));
+    }
+    case Source::Derived:
+      break;
+  }
+  char digits[32];
+  std::size_t length = 0;
+  switch (node->kind) {
+    case Kind::Null:
+      return u"null";
+    case Kind::Boolean:
+      return node->value.integer != 0 ? u"true" : u"false";
+    case Kind::Integer:
+      length = FormatInteger(node->value.integer, digits);
+      break;
+    case Kind::Real:
+      length = FormatReal(node->value.real, digits);
+      break;
+    default:
+      return {};
+  }
+  return WideText(digits, digits + length);
+}
+
+}  // namespace corvelle::detail
