@@ -1,5 +1,6 @@
 #include "json/detail/json_parser.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -253,7 +254,9 @@ class Parser {
   // The pending value's token: a string's content, or the scalar's units without blanks.
   std::u16string_view Token() {
     if (stringValue_) {
-      const std::u16string_view raw(text_ + valueStart_, stringLength_);
+      // A ":" or "," after the closing quote moves valueStart on while the length stays that of the
+      // string read before; the span is kept inside the text whatever it then covers.
+      const std::u16string_view raw(text_ + valueStart_, std::min(stringLength_, length_ - valueStart_));
       if (!valueEscaped_) return raw;
       valueBuffer_.assign(raw);
       valueBuffer_.resize(UnescapeJsonString(valueBuffer_.data(), valueBuffer_.size(), decode_));

@@ -1,0 +1,144 @@
+// The writer: compact and pretty layout, number text, escaping.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <ostream>
+#include <string>
+
+#include "json/json_document.h"
+#include "text/encoding.h"
+
+namespace corvelle {
+namespace {
+
+TEST(Writer, CompactRoundTripsWithEscapes) {
+  JsonDocument document;
+  const char* text = R"({"a":1,"b":[true,null,"x\ty"],"c":{}})";
+  ASSERT_TRUE(document.Parse(text));
+  EXPECT_EQ(document.ToText(), text);
+}
+
+TEST(Writer, PrettyBreaksObjectsAndIndentsByDepth) {
+  JsonDocument document;
+  ASSERT_TRUE(document.Parse(R"({"a":1,"b":{"c":[1,{"d":2}]}})"));
+  EXPECT_EQ(document.ToText({}, true),
+            "{\r\n\t\"a\":1,\r\n\t\"b\":{\r\n\t\t\"c\":[1,{\r\n\t\t\t\t\"d\":2\r\n\t\t\t}]\r\n\t}\r\n}");
+  JsonDocument again;
+  ASSERT_TRUE(again.Parse(document.ToText({}, true)));
+  EXPECT_EQ(again.ToText(), document.ToText());
+}
+
+TEST(Writer, PrettyEmptyObject) {
+  JsonDocument document;
+  ASSERT_TRUE(document.Parse(R"({"e":{}})"));
+  EXPECT_EQ(document.ToText({}, true), "{\r\n\t\"e\":{\r\n\t}\r\n}");
+}
+
+struct RealRow {
+  const char* name;
+  double value;
+  const char* text;
+};
+
+void PrintTo(const RealRow& row, std::ostream* os) {
+  *os << row.text;
+}
+
+class RealText : public testing::TestWithParam<RealRow> {};
+
+TEST_P(RealText, FormatsLikePrintfG13) {
+  JsonDocument document;
+  ASSERT_TRUE(document.Load("", false));
+  ASSERT_TRUE(document.SetReal({}, GetParam().value));
+  EXPECT_EQ(document.ToText(), GetParam().text);
+  // The constructor's source text is the same number text.
+  EXPECT_EQ(document.NewReal(GetParam().value).GetSourceText(), GetParam().text);
+  char expected[64];
+  std::snprintf(expected, sizeof expected, "%.13g", GetParam().value);
+  EXPECT_EQ(document.ToText(), expected);
+}
+
+const RealRow kRealRows[] = {
+    {"Integral", 2.0, "2"},
+    {"Tenth", 0.1, "0.1"},
+    {"Third", 1.0 / 3, "0.3333333333333"},
+    {"Negative", -2.5, "-2.5"},
+    {"NegativeZero", -0.0, "-0"},
+    {"Large", 1e13, "1e+13"},
+    {"JustBelowExponentForm", 1234567890123.0, "1234567890123"},
+    {"RoundsUpIntoExponent", 9999999999999.5, "1e+13"},
+    {"Small", 0.0001, "0.0001"},
+    {"Smaller", 0.00001, "1e-05"},
+    {"Tiny", 1.5e-300, "1.5e-300"},
+    {"Huge", 1.7976931348623157e308, "1.797693134862e+308"},
+    {"Infinity", std::numeric_limits<double>::infinity(), "inf"},
+    {"MinusInfinity", -std::numeric_limits<double>::infinity(), "-inf"},
+    {"NotANumber", std::numeric_limits<double>::quiet_NaN(), "nan"},
+    {"Denormal", 4.9406564584124654e-324, "4.940656458412e-324"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Json, RealText, testing::ValuesIn(kRealRows),
+                         [](const testing::TestParamInfo<RealRow>& info) {
+                           return std::string(info.param.name);
+                         });
+
+TEST(Writer, NonFiniteTextReadsBackWithoutError) {
+  JsonDocument document;
+  ASSERT_TRUE(document.Parse("[1]"));
+  ASSERT_TRUE(document.SetReal("[0]", std::numeric_limits<double>::infinity()));
+  ASSERT_TRUE(document.SetReal("[1]", std::nan("")));
+  ASSERT_TRUE(document.SetReal("[2]", -std::numeric_limits<double>::infinity()));
+  JsonDocument again;
+  EXPECT_TRUE(again.Parse(document.ToText()));
+  EXPECT_TRUE(again.Parse(document.ToText({}, true)));
+}
+
+TEST(Writer, NumbersFromValuesNotTokens) {
+  JsonDocument document;
+  ASSERT_TRUE(document.Parse(R"([1.50,-0012,2.0,-5])"));
+  EXPECT_EQ(document.ToText(), "[1.5,-12,2,-5]");
+  JsonDocument again;
+  ASSERT_TRUE(again.Parse(document.ToText()));
+  EXPECT_EQ(again.GetKind("[2]"), static_cast<int>(NodeKind::Integer));
+}
+
+TEST(Writer, EscapesOnlyWhatTheReaderDecodes) {
+  JsonDocument document;
+  ASSERT_TRUE(document.Load("", false));
+  const WideText odd = u"a/b\"c\\d\ne\u0001f\u4E2D\b\f\r\t";
+  ASSERT_TRUE(document.SetStringW(u"s", odd));
+  EXPECT_EQ(document.ToTextW(), u"{\"s\":\"a\\/b\\\"c\\\\d\\ne\u0001f\u4E2D\\b\\f\\r\\t\"}");
+  JsonDocument again;
+  ASSERT_TRUE(again.ParseW(document.ToTextW()));
+  EXPECT_EQ(again.GetStringW(u"s"), odd);
+}
+
+TEST(Writer, UnescapedStringsKeepTheirQuotes) {
+  JsonDocument document;
+  ASSERT_TRUE(document.Load("", false));
+  ASSERT_TRUE(document.SetString("s", "say \"hi\""));
+  EXPECT_EQ(document.ToText({}, false, false), R"({"s":"say "hi""})");
+}
+
+TEST(Writer, RawTokensVerbatim) {
+  JsonDocument document;
+  ASSERT_TRUE(document.Parse(R"({"t":TRUE,"e":})"));
+  EXPECT_EQ(document.ToText(), R"({"t":TRUE,"e":})");
+}
+
+TEST(Writer, EmptyDocumentWritesNothing) {
+  const JsonDocument document;
+  EXPECT_EQ(document.ToText(), "");
+  EXPECT_EQ(document.ToTextW(), u"");
+}
+
+TEST(Writer, CodePageOutputMatchesUtf16Output) {
+  JsonDocument document;
+  ASSERT_TRUE(document.Parse("{\"k\xD6\xD0\":\"\xCE\xC4\"}"));
+  EXPECT_EQ(document.ToText(), "{\"k\xD6\xD0\":\"\xCE\xC4\"}");
+  EXPECT_EQ(Utf16ToText(document.ToTextW()), document.ToText());
+}
+
+}  // namespace
+}  // namespace corvelle
