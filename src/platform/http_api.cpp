@@ -265,7 +265,7 @@ bool HttpSetCredentials(HttpHandle request, std::uint32_t target, std::uint32_t 
     object->password = Utf16ToText(password);
     return true;
   }
-  if (target == kAuthTargetServer + 1) {  // the proxy
+  if (target == kAuthTargetProxy) {
     object->options.proxyUser = Utf16ToText(user);
     object->options.proxyPassword = Utf16ToText(password);
     return true;

@@ -73,6 +73,7 @@ inline constexpr std::uint32_t kFlagSecure = 0x00800000;
 inline constexpr std::uint32_t kSchemeHttp = 1;
 inline constexpr std::uint32_t kSchemeHttps = 2;
 inline constexpr std::uint32_t kAuthTargetServer = 0;
+inline constexpr std::uint32_t kAuthTargetProxy = 1;
 inline constexpr std::uint32_t kAuthSchemeBasic = 1;
 
 // The pieces of a cracked URL, as views into the URL that was cracked.

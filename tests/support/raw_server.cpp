@@ -43,6 +43,17 @@ std::size_t AnnouncedLength(std::string_view head) {
   return length;
 }
 
+bool SendAll(int socket, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t sent = ::send(socket, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    if (sent <= 0) {
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(sent));
+  }
+  return true;
+}
+
 }  // namespace
 
 bool RawConnection::ReadRequest(std::string& request) {
@@ -80,20 +91,48 @@ bool RawConnection::ReadRequest(std::string& request) {
 }
 
 bool RawConnection::Send(std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t sent = ::send(socket_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-    if (sent <= 0) {
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(sent));
-  }
-  return true;
+  return SendAll(socket_, bytes);
 }
 
 void RawConnection::Reset() {
   linger hard{1, 0};
   ::setsockopt(socket_, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
   ::shutdown(socket_, SHUT_RDWR);
+}
+
+bool RawConnection::Tunnel(std::uint16_t port) {
+  const int upstream = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (upstream < 0) {
+    return false;
+  }
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
+  bool open = ::connect(upstream, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  if (open && !pending_.empty()) {
+    open = SendAll(upstream, pending_);
+    pending_.clear();
+  }
+  const bool connected = open;
+  char chunk[16384];
+  while (open && !server_.Stopping()) {
+    pollfd watch[2] = {{socket_, POLLIN, 0}, {upstream, POLLIN, 0}};
+    if (::poll(watch, 2, kPollSliceMs) < 0) {
+      break;
+    }
+    for (int side = 0; side < 2 && open; ++side) {
+      if ((watch[side].revents & (POLLIN | POLLHUP | POLLERR)) == 0) {
+        continue;
+      }
+      const int from = side == 0 ? socket_ : upstream;
+      const int to = side == 0 ? upstream : socket_;
+      const ssize_t got = ::recv(from, chunk, sizeof chunk, 0);
+      open = got > 0 && SendAll(to, std::string_view(chunk, static_cast<std::size_t>(got)));
+    }
+  }
+  ::close(upstream);
+  return connected;
 }
 
 void RawConnection::WaitUntilStopped() {

@@ -30,6 +30,9 @@ class RawConnection {
   bool Send(std::string_view bytes);
   // Ends the connection with a TCP reset instead of an orderly close.
   void Reset();
+  // Connects to 127.0.0.1:`port` and relays bytes both ways until either side closes or the server
+  // stops: the tunnel of a CONNECT proxy. Bytes already read beyond the last request go first.
+  bool Tunnel(std::uint16_t port);
   // Blocks until the server stops (for "accept and never answer").
   void WaitUntilStopped();
   // 0 for the first connection the server accepted, 1 for the second, ...

@@ -116,10 +116,10 @@ std::optional<std::time_t> ParseCookieDate(std::string_view text) {
     int number = 0;
     if (hour < 0 && token.find(':') != std::string_view::npos) {
       const auto first = token.find(':');
-      const auto second_ = token.find(':', first + 1);
-      if (second_ != std::string_view::npos && ReadNumber(token.substr(0, first), hour) &&
-          ReadNumber(token.substr(first + 1, second_ - first - 1), minute) &&
-          ReadNumber(token.substr(second_ + 1), second)) {
+      const auto secondColon = token.find(':', first + 1);
+      if (secondColon != std::string_view::npos && ReadNumber(token.substr(0, first), hour) &&
+          ReadNumber(token.substr(first + 1, secondColon - first - 1), minute) &&
+          ReadNumber(token.substr(secondColon + 1), second)) {
         continue;
       }
       hour = -1;

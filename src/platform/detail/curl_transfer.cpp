@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <mutex>
 
 #include "platform/detail/curl_error.h"
@@ -162,9 +163,10 @@ std::uint32_t CurlTransfer::Start(const TransferSetup& setup) {
   if (!setup.userAgent.empty()) {
     set(CURLOPT_USERAGENT, setup.userAgent.c_str());
   }
-  if (setup.connectTimeoutMs > 0) {
-    set(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(setup.connectTimeoutMs));
-  }
+  // libcurl reads 0 as its own 300-second default; "no limit" has to be spelled as a very long one.
+  set(CURLOPT_CONNECTTIMEOUT_MS, setup.connectTimeoutMs > 0
+                                     ? static_cast<long>(setup.connectTimeoutMs)
+                                     : static_cast<long>(std::numeric_limits<int>::max()));
   // An empty proxy text switches every proxy off, the environment's included.
   set(CURLOPT_PROXY, setup.useProxy ? setup.proxy.c_str() : "");
   if (setup.useProxy && (!setup.proxyUser.empty() || !setup.proxyPassword.empty())) {

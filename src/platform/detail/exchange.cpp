@@ -3,8 +3,8 @@
 #include <charconv>
 #include <ctime>
 
+#include "platform/detail/response_head.h"
 #include "platform/detail/url_parts.h"
-#include "text/encoding.h"
 
 namespace corvelle::platform::detail {
 namespace {
@@ -149,17 +149,8 @@ std::uint32_t StartHop(RequestObject& request, const Hop& hop, const Effective& 
 
 void StoreCookies(RequestObject& request, const std::string& url, std::string_view head) {
   const std::time_t now = std::time(nullptr);
-  std::size_t lineStart = head.find("\r\n");
-  while (lineStart != std::string_view::npos && lineStart + 2 < head.size()) {
-    const std::size_t start = lineStart + 2;
-    const std::size_t end = head.find("\r\n", start);
-    const std::string_view line = head.substr(start, end == std::string_view::npos ? end : end - start);
-    const auto colon = line.find(':');
-    if (colon != std::string_view::npos && EqualsNoCase(line.substr(0, colon), "Set-Cookie")) {
-      request.connection->session->cookies.Set(url, line.substr(colon + 1), CookieJar::EmptyValue::kKeep,
-                                               now);
-    }
-    lineStart = end;
+  for (const std::string_view value : HeaderValues(head, "Set-Cookie")) {
+    request.connection->session->cookies.Set(url, value, CookieJar::EmptyValue::kKeep, now);
   }
 }
 
@@ -167,22 +158,6 @@ int StatusNumber(const std::string& code) {
   int status = 0;
   std::from_chars(code.data(), code.data() + code.size(), status);
   return status;
-}
-
-void ParseStatusLine(RequestObject& request) {
-  const std::string_view line = std::string_view(request.head).substr(0, request.head.find("\r\n"));
-  const auto space = line.find(' ');
-  request.statusCode.clear();
-  request.statusText.clear();
-  if (space == std::string_view::npos) {
-    return;
-  }
-  std::string_view rest = line.substr(space + 1);
-  const auto codeEnd = std::min(rest.find(' '), rest.size());
-  request.statusCode = std::string(rest.substr(0, codeEnd));
-  if (codeEnd < rest.size()) {
-    request.statusText = std::string(rest.substr(codeEnd + 1));
-  }
 }
 
 bool IsRedirect(int status) {
@@ -218,28 +193,6 @@ RequestObject::~RequestObject() {
   }
 }
 
-std::string HeaderValue(std::string_view head, std::string_view name) {
-  std::size_t lineStart = head.find("\r\n");
-  while (lineStart != std::string_view::npos && lineStart + 2 < head.size()) {
-    const std::size_t start = lineStart + 2;
-    const std::size_t end = head.find("\r\n", start);
-    const std::string_view line = head.substr(start, end == std::string_view::npos ? end : end - start);
-    const auto colon = line.find(':');
-    if (colon != std::string_view::npos && EqualsNoCase(line.substr(0, colon), name)) {
-      std::string_view value = line.substr(colon + 1);
-      while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) {
-        value.remove_prefix(1);
-      }
-      while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) {
-        value.remove_suffix(1);
-      }
-      return std::string(value);
-    }
-    lineStart = end;
-  }
-  return {};
-}
-
 std::uint32_t SendRequest(RequestObject& request, const void* body, std::size_t length) {
   request.body.assign(static_cast<const char*>(body), body != nullptr ? length : 0);
   request.head.clear();
@@ -268,7 +221,9 @@ std::uint32_t ReceiveResponse(RequestObject& request) {
       return Fail(request, error);
     }
     request.head = transfer.HeadBlock();
-    ParseStatusLine(request);
+    StatusLine statusLine = ParseStatusLine(request.head);
+    request.statusCode = std::move(statusLine.code);
+    request.statusText = std::move(statusLine.text);
     const std::string url = UrlOf(hop);
     if ((options.disabled & kDisableCookies) == 0) {
       StoreCookies(request, url, request.head);

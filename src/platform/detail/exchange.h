@@ -15,7 +15,4 @@ namespace corvelle::platform::detail {
 [[nodiscard]] std::uint32_t ReadBody(RequestObject& request, void* buffer, std::size_t size,
                                      std::size_t& read);
 
-// The value of the first header `name` in a head block, or empty.
-[[nodiscard]] std::string HeaderValue(std::string_view head, std::string_view name);
-
 }  // namespace corvelle::platform::detail
