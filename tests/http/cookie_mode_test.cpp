@@ -32,9 +32,9 @@ void PrintTo(const MergeCase& row, std::ostream* out) {
   *out << row.label;
 }
 
-class JarMergeTest : public ::testing::TestWithParam<MergeCase> {};
+class HttpJarMergeTest : public ::testing::TestWithParam<MergeCase> {};
 
-TEST_P(JarMergeTest, ResponseCookiesReachTheJar) {
+TEST_P(HttpJarMergeTest, ResponseCookiesReachTheJar) {
   const MergeCase& row = GetParam();
   RawServer server(RawServer::Respond({MakeResponse(200, "OK", row.headers, "")}));
   HttpSession session;
@@ -64,10 +64,10 @@ const MergeCase kMergeCases[] = {
     {"HeaderValueIsNoCookie", "", {"X-Note: Set-Cookie: evil=1"}, 0, ""},
 };
 
-INSTANTIATE_TEST_SUITE_P(Responses, JarMergeTest, ::testing::ValuesIn(kMergeCases),
+INSTANTIATE_TEST_SUITE_P(Responses, HttpJarMergeTest, ::testing::ValuesIn(kMergeCases),
                          [](const auto& info) { return info.param.label; });
 
-class CookieModeTest : public ::testing::Test {
+class HttpCookieModeTest : public ::testing::Test {
  protected:
   void SetUp() override { platform::ClearStoredCookies(); }
   void TearDown() override { platform::ClearStoredCookies(); }
@@ -82,7 +82,7 @@ class CookieModeTest : public ::testing::Test {
   }
 };
 
-TEST_F(CookieModeTest, JarIsSentAndReplacesTheCallersCookie) {
+TEST_F(HttpCookieModeTest, JarIsSentAndReplacesTheCallersCookie) {
   session.SetCookieMode(1);
   static_cast<void>(session.CookieJar("a=1; b=2"));
   ASSERT_TRUE(session.OpenRequest("GET", server.Origin() + "/"));
@@ -92,7 +92,7 @@ TEST_F(CookieModeTest, JarIsSentAndReplacesTheCallersCookie) {
   EXPECT_EQ(SendTo("/").Header("Cookie"), "a=1; b=2; s=1");
 }
 
-TEST_F(CookieModeTest, EmptyJarSendsNoCookie) {
+TEST_F(HttpCookieModeTest, EmptyJarSendsNoCookie) {
   session.SetCookieMode(1);
   ASSERT_TRUE(session.OpenRequest("GET", server.Origin() + "/"));
   ASSERT_TRUE(session.SetHeader("Cookie", "mine=1"));
@@ -100,14 +100,14 @@ TEST_F(CookieModeTest, EmptyJarSendsNoCookie) {
   EXPECT_EQ(ParseWireRequest(server.Requests().back()).Count("Cookie"), 0);
 }
 
-TEST_F(CookieModeTest, RequestCookiesJoinTheJarInModeOne) {
+TEST_F(HttpCookieModeTest, RequestCookiesJoinTheJarInModeOne) {
   session.SetCookieMode(1);
   EXPECT_TRUE(session.SetRequestCookies("x=1; y=2"));
   EXPECT_EQ(session.CookieJar(), "x=1; y=2");
   EXPECT_EQ(SendTo("/").Header("Cookie"), "x=1; y=2");
 }
 
-TEST_F(CookieModeTest, SystemStoreKeepsCookiesForTheUrl) {
+TEST_F(HttpCookieModeTest, SystemStoreKeepsCookiesForTheUrl) {
   session.SetCookieMode(2);
   EXPECT_EQ(SendTo("/first").Count("Cookie"), 0);
   EXPECT_EQ(platform::GetStoredCookies(server.Origin() + "/"), "s=1");
@@ -122,7 +122,7 @@ TEST_F(CookieModeTest, SystemStoreKeepsCookiesForTheUrl) {
   EXPECT_EQ(session.CookieJar(), "");
 }
 
-TEST_F(CookieModeTest, SystemStoreDeletesUnlessKept) {
+TEST_F(HttpCookieModeTest, SystemStoreDeletesUnlessKept) {
   RawServer deleting(RawServer::Respond({MakeResponse(200, "OK", {"Set-Cookie: s=deleted"}, "")}));
   session.SetCookieMode(2);
   const std::string url = deleting.Origin() + "/";
@@ -135,7 +135,7 @@ TEST_F(CookieModeTest, SystemStoreDeletesUnlessKept) {
   EXPECT_EQ(platform::GetStoredCookies(url), "");
 }
 
-TEST_F(CookieModeTest, ModeZeroLeavesCookiesToThePlatformUntilSetByHand) {
+TEST_F(HttpCookieModeTest, ModeZeroLeavesCookiesToThePlatformUntilSetByHand) {
   EXPECT_EQ(SendTo("/").Count("Cookie"), 0);
   EXPECT_EQ(SendTo("/").Header("Cookie"), "s=1");
   EXPECT_EQ(session.CookieJar(), "");
@@ -145,7 +145,7 @@ TEST_F(CookieModeTest, ModeZeroLeavesCookiesToThePlatformUntilSetByHand) {
   EXPECT_EQ(ParseWireRequest(server.Requests().back()).Header("Cookie"), "manual=1");
 }
 
-TEST(ResponseCookieTest, ReadsSetCookieHeadersOnly) {
+TEST(HttpResponseCookieTest, ReadsSetCookieHeadersOnly) {
   RawServer server(
       RawServer::Respond({MakeResponse(200, "OK",
                                        {"X-Note: Set-Cookie: evil=1", "Set-Cookie: A=1; path=/",

@@ -22,9 +22,9 @@ void PrintTo(const JarWriteCase& row, std::ostream* out) {
   *out << row.label;
 }
 
-class CookieJarWriteTest : public ::testing::TestWithParam<JarWriteCase> {};
+class HttpCookieJarWriteTest : public ::testing::TestWithParam<JarWriteCase> {};
 
-TEST_P(CookieJarWriteTest, StoresTheJarInItsShape) {
+TEST_P(HttpCookieJarWriteTest, StoresTheJarInItsShape) {
   const JarWriteCase& row = GetParam();
   HttpSession session;
   EXPECT_EQ(session.CookieJar(row.written), row.written);
@@ -39,10 +39,10 @@ const JarWriteCase kJarWriteCases[] = {
     {"Empty", "", "", 2},
 };
 
-INSTANTIATE_TEST_SUITE_P(Texts, CookieJarWriteTest, ::testing::ValuesIn(kJarWriteCases),
+INSTANTIATE_TEST_SUITE_P(Texts, HttpCookieJarWriteTest, ::testing::ValuesIn(kJarWriteCases),
                          [](const auto& info) { return info.param.label; });
 
-TEST(CookieJarTest, StartsEmptyAndAfterReopen) {
+TEST(HttpCookieJarTest, StartsEmptyAndAfterReopen) {
   HttpSession session;
   EXPECT_EQ(session.CookieJar(), "");
   EXPECT_EQ(session.CookieJarLength(), 2);
@@ -53,7 +53,7 @@ TEST(CookieJarTest, StartsEmptyAndAfterReopen) {
   EXPECT_EQ(session.CookieMode(), 0);
 }
 
-TEST(CookieJarTest, MergeKeepsPlacesAndRemoveTakesNamesOrPairs) {
+TEST(HttpCookieJarTest, MergeKeepsPlacesAndRemoveTakesNamesOrPairs) {
   HttpSession session;
   static_cast<void>(session.CookieJar("x=0"));
   EXPECT_TRUE(session.MergeJarCookies("x=1; y=2"));
@@ -66,7 +66,7 @@ TEST(CookieJarTest, MergeKeepsPlacesAndRemoveTakesNamesOrPairs) {
   EXPECT_EQ(session.CookieJar(), "b=2");
 }
 
-TEST(CookieJarTest, MergeAndRemoveReportNoChange) {
+TEST(HttpCookieJarTest, MergeAndRemoveReportNoChange) {
   HttpSession session;
   EXPECT_FALSE(session.MergeJarCookies(""));
   EXPECT_FALSE(session.MergeJarCookies("novalue; ;"));
@@ -75,7 +75,7 @@ TEST(CookieJarTest, MergeAndRemoveReportNoChange) {
   EXPECT_EQ(session.CookieJar(), "");
 }
 
-TEST(CookieJarTest, MergeMatchesWholeNames) {
+TEST(HttpCookieJarTest, MergeMatchesWholeNames) {
   HttpSession session;
   static_cast<void>(session.CookieJar("AB=1; A=1"));
   EXPECT_TRUE(session.MergeJarCookies("A=9"));
@@ -96,9 +96,9 @@ void PrintTo(const JarLookupCase& row, std::ostream* out) {
   *out << row.label;
 }
 
-class GetJarCookieTest : public ::testing::TestWithParam<JarLookupCase> {};
+class HttpGetJarCookieTest : public ::testing::TestWithParam<JarLookupCase> {};
 
-TEST_P(GetJarCookieTest, FindsTheCookieByItsWholeName) {
+TEST_P(HttpGetJarCookieTest, FindsTheCookieByItsWholeName) {
   const JarLookupCase& row = GetParam();
   HttpSession session;
   static_cast<void>(session.CookieJar(row.jar));
@@ -115,7 +115,7 @@ const JarLookupCase kJarLookupCases[] = {
     {"EmptyValue", "a=; b=2", "a", std::nullopt, ""},
 };
 
-INSTANTIATE_TEST_SUITE_P(Jars, GetJarCookieTest, ::testing::ValuesIn(kJarLookupCases),
+INSTANTIATE_TEST_SUITE_P(Jars, HttpGetJarCookieTest, ::testing::ValuesIn(kJarLookupCases),
                          [](const auto& info) { return info.param.label; });
 
 }  // namespace

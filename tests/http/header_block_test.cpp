@@ -20,9 +20,9 @@ void PrintTo(const HeaderCase& row, std::ostream* out) {
   *out << row.label;
 }
 
-class FirstHeaderValueTest : public ::testing::TestWithParam<HeaderCase> {};
+class HttpFirstHeaderValueTest : public ::testing::TestWithParam<HeaderCase> {};
 
-TEST_P(FirstHeaderValueTest, FindsOnlyWholeNamesAtLineStart) {
+TEST_P(HttpFirstHeaderValueTest, FindsOnlyWholeNamesAtLineStart) {
   const HeaderCase& row = GetParam();
   const std::optional<std::string_view> found = FirstHeaderValue(row.block, row.name);
   ASSERT_EQ(found.has_value(), row.value.has_value());
@@ -46,10 +46,10 @@ const HeaderCase kHeaderCases[] = {
     {"EmptyBlock", "", "Location", std::nullopt},
 };
 
-INSTANTIATE_TEST_SUITE_P(Blocks, FirstHeaderValueTest, ::testing::ValuesIn(kHeaderCases),
+INSTANTIATE_TEST_SUITE_P(Blocks, HttpFirstHeaderValueTest, ::testing::ValuesIn(kHeaderCases),
                          [](const auto& info) { return info.param.label; });
 
-TEST(HeaderValuesTest, ListsEveryLineOfTheNameInOrder) {
+TEST(HttpHeaderValuesTest, ListsEveryLineOfTheNameInOrder) {
   const std::string block = "HTTP/1.1 200 OK\r\nSet-Cookie: a=1\r\nX: y\r\nset-cookie:b=2\r\n\r\n";
   const std::vector<std::string_view> values = HeaderValues(block, "Set-Cookie");
   ASSERT_EQ(values.size(), 2U);

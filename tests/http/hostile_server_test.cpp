@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <ostream>
 #include <string>
+#include <thread>
 
 #include "http/http_session.h"
 #include "support/raw_server.h"
@@ -16,10 +18,13 @@ using testing::MakeResponse;
 using testing::RawConnection;
 using testing::RawServer;
 
+// A reset can overtake response bytes the client has not read yet; then the send itself fails.
+enum class Send { kSucceeds, kFails, kEither };
+
 struct HostileCase {
   std::string label;
   std::function<void(RawConnection&)> behave;
-  bool sendSucceeds;
+  Send send;
   int status;
   std::size_t maxBody;  // the body may be cut short; it never exceeds this
 };
@@ -35,17 +40,20 @@ RawServer::Script AfterRequest(std::function<void(RawConnection&)> behave) {
   };
 }
 
-class HostileServerTest : public ::testing::TestWithParam<HostileCase> {};
+class HttpHostileServerTest : public ::testing::TestWithParam<HostileCase> {};
 
-TEST_P(HostileServerTest, EndsWithThePlainFailureResult) {
+TEST_P(HttpHostileServerTest, EndsWithThePlainFailureResult) {
   const HostileCase& row = GetParam();
   RawServer server(AfterRequest(row.behave));
   HttpSession session;
   session.SetCookieMode(1);
   ASSERT_TRUE(session.SetTimeouts(2000, 2000, 2000, 1500));
   ASSERT_TRUE(session.OpenRequest("GET", server.Origin() + "/"));
-  EXPECT_EQ(session.SendText(), row.sendSucceeds);
-  EXPECT_EQ(session.GetStatusCode(), row.status);
+  const bool sent = session.SendText();
+  if (row.send != Send::kEither) {
+    EXPECT_EQ(sent, row.send == Send::kSucceeds);
+  }
+  EXPECT_EQ(session.GetStatusCode(), sent ? row.status : 0);
   EXPECT_LE(session.GetResponseBytes().size(), row.maxBody);
 }
 
@@ -54,36 +62,37 @@ const HostileCase kHostileCases[] = {
      [](RawConnection& c) {
        static_cast<void>(c.Send("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\nshort"));
      },
-     true, 200, 5},
+     Send::kSucceeds, 200, 5},
     {"TruncatedChunkedBody",
      [](RawConnection& c) {
        static_cast<void>(c.Send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10\r\n0123456789"));
      },
-     true, 200, 16},
+     Send::kSucceeds, 200, 16},
     {"ResetInTheBody",
      [](RawConnection& c) {
        static_cast<void>(
            c.Send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + std::string(5000, 'x')));
+       std::this_thread::sleep_for(std::chrono::milliseconds(200));
        c.Reset();
      },
-     true, 200, 5000},
+     Send::kEither, 200, 5000},
     {"GarbageInsteadOfStatusLine",
-     [](RawConnection& c) { static_cast<void>(c.Send("\x01\x02 this is not HTTP at all\r\n\r\n")); }, false,
-     0, 0},
-    {"NeverAnswers", [](RawConnection& c) { c.WaitUntilStopped(); }, false, 0, 0},
+     [](RawConnection& c) { static_cast<void>(c.Send("\x01\x02 this is not HTTP at all\r\n\r\n")); },
+     Send::kFails, 0, 0},
+    {"NeverAnswers", [](RawConnection& c) { c.WaitUntilStopped(); }, Send::kFails, 0, 0},
     {"HeadersThenSilence",
      [](RawConnection& c) {
        static_cast<void>(c.Send("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nab"));
        c.WaitUntilStopped();
      },
-     true, 200, 2},
-    {"ClosesWithoutAnswer", [](RawConnection&) {}, false, 0, 0},
+     Send::kSucceeds, 200, 2},
+    {"ClosesWithoutAnswer", [](RawConnection&) {}, Send::kFails, 0, 0},
 };
 
-INSTANTIATE_TEST_SUITE_P(Behaviours, HostileServerTest, ::testing::ValuesIn(kHostileCases),
+INSTANTIATE_TEST_SUITE_P(Behaviours, HttpHostileServerTest, ::testing::ValuesIn(kHostileCases),
                          [](const auto& info) { return info.param.label; });
 
-TEST(HostileServerTest, HugeHeaderBlockIsCapturedOrRefusedQuietly) {
+TEST(HttpHostileServerTest, HugeHeaderBlockIsCapturedOrRefusedQuietly) {
   std::vector<std::string> headers;
   for (int i = 0; i < 16384; ++i)
     headers.push_back("X-Filler-" + std::to_string(i) + ": " + std::string(48, 'f'));
@@ -102,7 +111,7 @@ TEST(HostileServerTest, HugeHeaderBlockIsCapturedOrRefusedQuietly) {
   }
 }
 
-TEST(HostileServerTest, EndlessRedirectLoopStopsAtTheLimit) {
+TEST(HttpHostileServerTest, EndlessRedirectLoopStopsAtTheLimit) {
   RawServer server(
       RawServer::Respond({MakeResponse(302, "Found", {"Location: /loop", "Set-Cookie: n=1"}, "")}));
   HttpSession session;
@@ -114,7 +123,7 @@ TEST(HostileServerTest, EndlessRedirectLoopStopsAtTheLimit) {
   EXPECT_EQ(session.RedirectCount(), 0);
 }
 
-TEST(HostileServerTest, NegativeContentLengthIsNotAnnounced) {
+TEST(HttpHostileServerTest, NegativeContentLengthIsNotAnnounced) {
   RawServer server([](RawConnection& connection) {
     std::string request;
     if (connection.ReadRequest(request)) {

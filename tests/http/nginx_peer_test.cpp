@@ -13,7 +13,7 @@ namespace {
 
 using testing::NginxServer;
 
-class NginxPeerTest : public ::testing::Test {
+class HttpNginxPeerTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(nginx.Running()); }
 
@@ -21,7 +21,7 @@ class NginxPeerTest : public ::testing::Test {
   HttpSession session;
 };
 
-TEST_F(NginxPeerTest, RedirectHopCookieReachesTheJar) {
+TEST_F(HttpNginxPeerTest, RedirectHopCookieReachesTheJar) {
   session.SetCookieMode(1);
   ASSERT_TRUE(session.OpenRequest("GET", nginx.Origin() + "/hop"));
   ASSERT_TRUE(session.SendText());
@@ -31,7 +31,7 @@ TEST_F(NginxPeerTest, RedirectHopCookieReachesTheJar) {
   EXPECT_EQ(session.Url(), nginx.Origin() + "/index.html");
 }
 
-TEST_F(NginxPeerTest, RedirectNotFollowedGivesAbsoluteLocation) {
+TEST_F(HttpNginxPeerTest, RedirectNotFollowedGivesAbsoluteLocation) {
   session.SetCookieMode(1);
   session.SetFollowRedirects(0);
   ASSERT_TRUE(session.OpenRequest("GET", nginx.Origin() + "/redirect"));
@@ -41,7 +41,7 @@ TEST_F(NginxPeerTest, RedirectNotFollowedGivesAbsoluteLocation) {
   EXPECT_TRUE(location.ends_with("/index.html")) << location;
 }
 
-TEST_F(NginxPeerTest, SystemStoreTakesTheCookie) {
+TEST_F(HttpNginxPeerTest, SystemStoreTakesTheCookie) {
   platform::ClearStoredCookies();
   session.SetCookieMode(2);
   ASSERT_TRUE(session.Get(nginx.Origin() + "/set-cookie"));
@@ -50,13 +50,13 @@ TEST_F(NginxPeerTest, SystemStoreTakesTheCookie) {
   platform::ClearStoredCookies();
 }
 
-TEST_F(NginxPeerTest, ChunkedBodyHasNoAnnouncedLength) {
+TEST_F(HttpNginxPeerTest, ChunkedBodyHasNoAnnouncedLength) {
   ASSERT_TRUE(session.Get(nginx.Origin() + "/chunked/"));
   EXPECT_EQ(session.ContentLength(), -1);
   EXPECT_FALSE(session.GetResponseBytes().empty());
 }
 
-TEST_F(NginxPeerTest, KeepAliveServesManyRequestsAndBigFiles) {
+TEST_F(HttpNginxPeerTest, KeepAliveServesManyRequestsAndBigFiles) {
   const std::string big = testing::NginxBigFileContent();
   for (int i = 0; i < 20; ++i) {
     ASSERT_TRUE(session.Get(nginx.Origin() + "/index.html"));
@@ -69,7 +69,7 @@ TEST_F(NginxPeerTest, KeepAliveServesManyRequestsAndBigFiles) {
   }
 }
 
-TEST_F(NginxPeerTest, MissingFileIsAFailedExchange) {
+TEST_F(HttpNginxPeerTest, MissingFileIsAFailedExchange) {
   EXPECT_FALSE(session.Get(nginx.Origin() + "/missing"));
   EXPECT_EQ(session.GetStatusCode(), 404);
 }

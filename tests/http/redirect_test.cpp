@@ -26,7 +26,7 @@ RawServer::Script HopChain(int last) {
   });
 }
 
-TEST(RedirectTest, ChainWithinTheLimitEndsAtTheTarget) {
+TEST(HttpRedirectTest, ChainWithinTheLimitEndsAtTheTarget) {
   RawServer server(HopChain(20));
   HttpSession session;
   session.SetCookieMode(1);
@@ -39,7 +39,7 @@ TEST(RedirectTest, ChainWithinTheLimitEndsAtTheTarget) {
   EXPECT_EQ(session.RedirectCount(), 0);
 }
 
-TEST(RedirectTest, TwentyFollowUpsAtMost) {
+TEST(HttpRedirectTest, TwentyFollowUpsAtMost) {
   RawServer server(HopChain(25));
   HttpSession session;
   session.SetCookieMode(1);
@@ -55,7 +55,7 @@ TEST(RedirectTest, TwentyFollowUpsAtMost) {
   EXPECT_EQ(session.GetStatusCode(), 200);
 }
 
-TEST(RedirectTest, CookiesOfEveryHopReachTheJarAndTheNextHop) {
+TEST(HttpRedirectTest, CookiesOfEveryHopReachTheJarAndTheNextHop) {
   RawServer server(Serve([](const WireRequest& request) {
     if (request.target == "/login") {
       return MakeResponse(302, "Found", {"Set-Cookie: sid=abc; path=/", "Location: /step"}, "");
@@ -82,7 +82,7 @@ TEST(RedirectTest, CookiesOfEveryHopReachTheJarAndTheNextHop) {
   EXPECT_EQ(hop.Header("Content-Type"), "application/x-www-form-urlencoded");
 }
 
-TEST(RedirectTest, AnyStatusWithLocationIsFollowed) {
+TEST(HttpRedirectTest, AnyStatusWithLocationIsFollowed) {
   RawServer server(Serve([](const WireRequest& request) {
     if (request.target == "/start") return MakeResponse(200, "OK", {"Location: /moved"}, "first");
     return MakeResponse(200, "OK", {}, "second");
@@ -94,7 +94,7 @@ TEST(RedirectTest, AnyStatusWithLocationIsFollowed) {
   EXPECT_EQ(session.GetResponseText(), "second");
 }
 
-TEST(RedirectTest, SwitchedOffReturnsTheRedirectItself) {
+TEST(HttpRedirectTest, SwitchedOffReturnsTheRedirectItself) {
   RawServer server(HopChain(3));
   HttpSession session;
   session.SetCookieMode(1);
@@ -106,7 +106,7 @@ TEST(RedirectTest, SwitchedOffReturnsTheRedirectItself) {
   EXPECT_EQ(server.Requests().size(), 1U);
 }
 
-TEST(RedirectTest, ModeZeroLeavesRedirectsToThePlatform) {
+TEST(HttpRedirectTest, ModeZeroLeavesRedirectsToThePlatform) {
   RawServer server(HopChain(3));
   HttpSession session;
   ASSERT_TRUE(session.OpenRequest("GET", server.Origin() + "/hop/0"));
@@ -119,7 +119,7 @@ TEST(RedirectTest, ModeZeroLeavesRedirectsToThePlatform) {
   EXPECT_EQ(session.GetStatusCode(), 302);
 }
 
-TEST(RedirectTest, UnreachableHopEndsTheChainWithoutResponse) {
+TEST(HttpRedirectTest, UnreachableHopEndsTheChainWithoutResponse) {
   std::uint16_t closedPort = 0;
   {
     RawServer probe(RawServer::Respond({}));
@@ -148,9 +148,9 @@ void PrintTo(const LocationCase& row, std::ostream* out) {
   *out << row.label;
 }
 
-class RedirectLocationTest : public ::testing::TestWithParam<LocationCase> {};
+class HttpRedirectLocationTest : public ::testing::TestWithParam<LocationCase> {};
 
-TEST_P(RedirectLocationTest, ResolvesAgainstTheCurrentUrl) {
+TEST_P(HttpRedirectLocationTest, ResolvesAgainstTheCurrentUrl) {
   const LocationCase& row = GetParam();
   std::vector<std::string> headers = {"Content-Location: /not-this"};
   if (row.location != "-") headers.push_back("Location: " + row.location + " ");
@@ -173,7 +173,7 @@ const LocationCase kLocationCases[] = {
     {"ContentLocationIsNotLocation", "/", "-", "", ""},
 };
 
-INSTANTIATE_TEST_SUITE_P(Locations, RedirectLocationTest, ::testing::ValuesIn(kLocationCases),
+INSTANTIATE_TEST_SUITE_P(Locations, HttpRedirectLocationTest, ::testing::ValuesIn(kLocationCases),
                          [](const auto& info) { return info.param.label; });
 
 }  // namespace

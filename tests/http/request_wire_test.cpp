@@ -23,7 +23,7 @@ using testing::WireRequest;
 constexpr std::string_view kDefaultAgent = "Mozilla/5.0 (compatible; MSIE 10.0; Windows NT 6.2)";
 constexpr std::string_view kForm = "application/x-www-form-urlencoded";
 
-class WireTest : public ::testing::Test {
+class HttpWireTest : public ::testing::Test {
  protected:
   RawServer server{RawServer::Respond({MakeResponse(200, "OK", {}, "ok")})};
   HttpSession session;
@@ -38,7 +38,7 @@ class WireTest : public ::testing::Test {
   }
 };
 
-TEST_F(WireTest, PlainGetCarriesOnlyWhatWasAskedFor) {
+TEST_F(HttpWireTest, PlainGetCarriesOnlyWhatWasAskedFor) {
   ASSERT_TRUE(session.OpenRequest("GET", Url("/p?q=1")));
   const WireRequest request = Send();
   EXPECT_EQ(request.method, "GET");
@@ -54,7 +54,7 @@ TEST_F(WireTest, PlainGetCarriesOnlyWhatWasAskedFor) {
   }
 }
 
-TEST_F(WireTest, PostCarriesFormTypeAndBody) {
+TEST_F(HttpWireTest, PostCarriesFormTypeAndBody) {
   ASSERT_TRUE(session.OpenRequest("post", Url("/form")));
   const WireRequest request = Send("a=1&b=2");
   EXPECT_EQ(request.method, "POST");
@@ -63,7 +63,7 @@ TEST_F(WireTest, PostCarriesFormTypeAndBody) {
   EXPECT_EQ(request.body, "a=1&b=2");
 }
 
-TEST_F(WireTest, GetWithoutMethodAfterPostStillCountsAsPost) {
+TEST_F(HttpWireTest, GetWithoutMethodAfterPostStillCountsAsPost) {
   ASSERT_TRUE(session.OpenRequest("POST", Url("/form")));
   static_cast<void>(Send("a=1"));
   ASSERT_TRUE(session.OpenRequest(std::nullopt, Url("/next")));
@@ -74,7 +74,7 @@ TEST_F(WireTest, GetWithoutMethodAfterPostStillCountsAsPost) {
   EXPECT_EQ(Send().Count("Content-Type"), 0);
 }
 
-TEST_F(WireTest, AutoHeadersOffSendsNoDefaults) {
+TEST_F(HttpWireTest, AutoHeadersOffSendsNoDefaults) {
   session.SetAutoHeaders(0);
   ASSERT_TRUE(session.OpenRequest("POST", Url("/form")));
   const WireRequest request = Send("a=1");
@@ -82,7 +82,7 @@ TEST_F(WireTest, AutoHeadersOffSendsNoDefaults) {
   EXPECT_EQ(request.Count("Content-Type"), 0);
 }
 
-TEST_F(WireTest, CallersAcceptWinsAndRemovingItDoesNotStopTheDefault) {
+TEST_F(HttpWireTest, CallersAcceptWinsAndRemovingItDoesNotStopTheDefault) {
   ASSERT_TRUE(session.OpenRequest("GET", Url("/")));
   ASSERT_TRUE(session.SetAccept("text/html"));
   const WireRequest own = Send();
@@ -104,9 +104,9 @@ void PrintTo(const SetterCase& row, std::ostream* out) {
   *out << row.label;
 }
 
-class HeaderSetterTest : public WireTest, public ::testing::WithParamInterface<SetterCase> {};
+class HttpHeaderSetterTest : public HttpWireTest, public ::testing::WithParamInterface<SetterCase> {};
 
-TEST_P(HeaderSetterTest, PutsTheHeaderOnTheWire) {
+TEST_P(HttpHeaderSetterTest, PutsTheHeaderOnTheWire) {
   const SetterCase& row = GetParam();
   // Without a scheme: the defaults that name the URL name the normalised one.
   const std::string given = "127.0.0.1:" + std::to_string(server.Port()) + "/dir/page?x=1";
@@ -138,10 +138,10 @@ const SetterCase kSetterCases[] = {
      "X-Test", "1"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Setters, HeaderSetterTest, ::testing::ValuesIn(kSetterCases),
+INSTANTIATE_TEST_SUITE_P(Setters, HttpHeaderSetterTest, ::testing::ValuesIn(kSetterCases),
                          [](const auto& info) { return info.param.label; });
 
-TEST_F(WireTest, ForwardedForSetsFourHeaders) {
+TEST_F(HttpWireTest, ForwardedForSetsFourHeaders) {
   ASSERT_TRUE(session.OpenRequest("GET", Url("/")));
   ASSERT_TRUE(session.SetForwardedFor("10.1.2.3"));
   const WireRequest request = Send();
@@ -150,7 +150,7 @@ TEST_F(WireTest, ForwardedForSetsFourHeaders) {
   }
 }
 
-TEST_F(WireTest, HeaderLinesAreAddedTogether) {
+TEST_F(HttpWireTest, HeaderLinesAreAddedTogether) {
   ASSERT_TRUE(session.OpenRequest("GET", Url("/")));
   ASSERT_TRUE(session.AddHeaderLines("X-One:1\r\nX-Two:2"));
   const WireRequest request = Send();
@@ -158,14 +158,14 @@ TEST_F(WireTest, HeaderLinesAreAddedTogether) {
   EXPECT_EQ(request.Header("X-Two"), "2");
 }
 
-TEST_F(WireTest, UrlWithoutPathAsksForRoot) {
+TEST_F(HttpWireTest, UrlWithoutPathAsksForRoot) {
   ASSERT_TRUE(session.OpenRequest("GET", server.Origin()));
   EXPECT_EQ(Send().target, "/");
   ASSERT_TRUE(session.OpenRequest("GET", server.Origin() + "?q=1"));
   EXPECT_EQ(Send().target, "/?q=1");
 }
 
-TEST_F(WireTest, ManualCookiesGoOnTheOpenRequestOnly) {
+TEST_F(HttpWireTest, ManualCookiesGoOnTheOpenRequestOnly) {
   ASSERT_TRUE(session.OpenRequest("GET", Url("/")));
   ASSERT_TRUE(session.SetRequestCookies("a=1; b=2"));
   EXPECT_EQ(Send().Header("Cookie"), "a=1; b=2");
@@ -173,13 +173,13 @@ TEST_F(WireTest, ManualCookiesGoOnTheOpenRequestOnly) {
   EXPECT_EQ(Send().Count("Cookie"), 0);
 }
 
-TEST_F(WireTest, BasicCredentialsGoToTheOpenRequest) {
+TEST_F(HttpWireTest, BasicCredentialsGoToTheOpenRequest) {
   ASSERT_TRUE(session.OpenRequest("GET", Url("/")));
   ASSERT_TRUE(session.SetCredentials("user", "pw"));
   EXPECT_EQ(Send().Header("Authorization"), "Basic dXNlcjpwdw==");
 }
 
-TEST_F(WireTest, SameHostAndPortShareOneConnection) {
+TEST_F(HttpWireTest, SameHostAndPortShareOneConnection) {
   for (int i = 0; i < 3; ++i) {
     ASSERT_TRUE(session.OpenRequest("GET", Url("/" + std::to_string(i))));
     static_cast<void>(Send());

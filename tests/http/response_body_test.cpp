@@ -36,7 +36,7 @@ Bytes Fetch(HttpSession& session, const RawServer& server) {
   return session.GetResponseBytes();
 }
 
-TEST(ResponseTest, StatusLengthAndTextOfTheResponse) {
+TEST(HttpResponseTest, StatusLengthAndTextOfTheResponse) {
   RawServer server(RawServer::Respond({MakeResponse(404, "Not Found", {"X-Content-Length: 99"}, "nope!")}));
   HttpSession session;
   ASSERT_TRUE(session.OpenRequest("GET", server.Origin() + "/"));
@@ -49,7 +49,7 @@ TEST(ResponseTest, StatusLengthAndTextOfTheResponse) {
   EXPECT_EQ(session.GetResponseHeader("content-length"), "5");
 }
 
-TEST(ResponseTest, ZeroLengthCountsAsNotAnnounced) {
+TEST(HttpResponseTest, ZeroLengthCountsAsNotAnnounced) {
   RawServer server(RawServer::Respond({MakeResponse(200, "OK", {"Content-Length: 0"}, "")}));
   HttpSession session;
   EXPECT_TRUE(Fetch(session, server).empty());
@@ -57,7 +57,7 @@ TEST(ResponseTest, ZeroLengthCountsAsNotAnnounced) {
   EXPECT_EQ(session.GetStatusCode(), 200);
 }
 
-TEST(ResponseTest, BodyWithoutLengthIsReadToTheEnd) {
+TEST(HttpResponseTest, BodyWithoutLengthIsReadToTheEnd) {
   const std::string body = Pattern(3 * 1048576 + 17);
   RawServer server(AnswerAndClose("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + body));
   HttpSession session;
@@ -69,7 +69,7 @@ TEST(ResponseTest, BodyWithoutLengthIsReadToTheEnd) {
   EXPECT_GE(session.BodyCapacity(), body.size());
 }
 
-TEST(ResponseTest, ChunkedBodyIsReadToTheEnd) {
+TEST(HttpResponseTest, ChunkedBodyIsReadToTheEnd) {
   const std::string part = Pattern(70000);
   std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
   for (int i = 0; i < 5; ++i) chunked += "11170\r\n" + part + "\r\n";
@@ -81,7 +81,7 @@ TEST(ResponseTest, ChunkedBodyIsReadToTheEnd) {
   EXPECT_EQ(received.size(), 5 * part.size());
 }
 
-TEST(ResponseTest, AnnouncedLengthSizesTheBufferExactly) {
+TEST(HttpResponseTest, AnnouncedLengthSizesTheBufferExactly) {
   const std::string body = Pattern(3145728);
   RawServer server(RawServer::Respond({MakeResponse(200, "OK", {}, body)}));
   HttpSession session;
@@ -91,7 +91,7 @@ TEST(ResponseTest, AnnouncedLengthSizesTheBufferExactly) {
   EXPECT_EQ(session.BodyCapacity(), 3145728U);
 }
 
-TEST(ResponseTest, BodyIsCachedUntilTheNextOpenRequest) {
+TEST(HttpResponseTest, BodyIsCachedUntilTheNextOpenRequest) {
   RawServer server(RawServer::Respond({MakeResponse(200, "OK", {}, std::string("ab\0cd", 5))}));
   HttpSession session;
   const Bytes first = Fetch(session, server);
@@ -105,14 +105,14 @@ TEST(ResponseTest, BodyIsCachedUntilTheNextOpenRequest) {
   EXPECT_EQ(session.GetResponseHeaders(), "");
 }
 
-TEST(ResponseTest, Utf8BodyBecomesCodePage936) {
+TEST(HttpResponseTest, Utf8BodyBecomesCodePage936) {
   RawServer server(RawServer::Respond({MakeResponse(200, "OK", {}, "\xE4\xB8\xAD\xE6\x96\x87")}));
   HttpSession session;
   static_cast<void>(Fetch(session, server));
   EXPECT_EQ(session.GetResponseTextUtf8(), "\xD6\xD0\xCE\xC4");
 }
 
-TEST(ExchangeTest, RetriesGatewayTimeoutsUpToTheAttempts) {
+TEST(HttpExchangeTest, RetriesGatewayTimeoutsUpToTheAttempts) {
   const std::string timeout = MakeResponse(504, "Gateway Timeout", {}, "");
   RawServer server(
       RawServer::Respond({timeout, timeout, timeout, timeout, MakeResponse(200, "OK", {}, "done")}));
@@ -122,7 +122,7 @@ TEST(ExchangeTest, RetriesGatewayTimeoutsUpToTheAttempts) {
   EXPECT_EQ(session.GetResponseText(), "done");
 }
 
-TEST(ExchangeTest, StopsAtOtherStatuses) {
+TEST(HttpExchangeTest, StopsAtOtherStatuses) {
   RawServer server(RawServer::Respond({MakeResponse(404, "Not Found", {}, "")}));
   HttpSession session;
   EXPECT_FALSE(session.Get(server.Origin() + "/"));
@@ -131,7 +131,7 @@ TEST(ExchangeTest, StopsAtOtherStatuses) {
   EXPECT_EQ(server.Requests().size(), 1U);
 }
 
-TEST(ExchangeTest, RedirectCountsAsSuccessWhenNotFollowed) {
+TEST(HttpExchangeTest, RedirectCountsAsSuccessWhenNotFollowed) {
   RawServer server(RawServer::Respond({MakeResponse(302, "Found", {"Location: /elsewhere"}, "")}));
   HttpSession session;
   session.SetFollowRedirects(0);
@@ -140,7 +140,7 @@ TEST(ExchangeTest, RedirectCountsAsSuccessWhenNotFollowed) {
   EXPECT_EQ(server.Requests().size(), 1U);
 }
 
-TEST(ExchangeTest, PostsCarryBodyCookiesAndHeaderLines) {
+TEST(HttpExchangeTest, PostsCarryBodyCookiesAndHeaderLines) {
   RawServer server(RawServer::Respond({MakeResponse(200, "OK", {}, "")}));
   HttpSession session;
   const Bytes bytes = {'x', '=', 0, '1'};
@@ -173,7 +173,7 @@ RawServer::Script FailFirst(int failures) {
   };
 }
 
-TEST(RetryTest, ConnectionErrorsAreRetriedOnTheSameRequest) {
+TEST(HttpRetryTest, ConnectionErrorsAreRetriedOnTheSameRequest) {
   RawServer server(FailFirst(2));
   HttpSession session;
   ASSERT_TRUE(session.OpenRequest("GET", server.Origin() + "/"));
@@ -182,7 +182,7 @@ TEST(RetryTest, ConnectionErrorsAreRetriedOnTheSameRequest) {
   EXPECT_EQ(server.Connections(), 3);
 }
 
-TEST(RetryTest, TooFewRetriesFail) {
+TEST(HttpRetryTest, TooFewRetriesFail) {
   RawServer server(FailFirst(2));
   HttpSession session;
   ASSERT_TRUE(session.OpenRequest("GET", server.Origin() + "/"));
@@ -191,7 +191,7 @@ TEST(RetryTest, TooFewRetriesFail) {
   EXPECT_EQ(server.Connections(), 2);
 }
 
-TEST(RetryTest, RefusedConnectionEndsWithFailure) {
+TEST(HttpRetryTest, RefusedConnectionEndsWithFailure) {
   std::uint16_t closedPort = 0;
   {
     RawServer probe(RawServer::Respond({}));
@@ -205,7 +205,7 @@ TEST(RetryTest, RefusedConnectionEndsWithFailure) {
                            std::nullopt, 2));
 }
 
-TEST(RetryTest, NegativeRetriesMakeNoAttempt) {
+TEST(HttpRetryTest, NegativeRetriesMakeNoAttempt) {
   RawServer server(RawServer::Respond({MakeResponse(200, "OK", {}, "")}));
   HttpSession session;
   ASSERT_TRUE(session.OpenRequest("GET", server.Origin() + "/"));

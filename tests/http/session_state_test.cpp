@@ -12,7 +12,7 @@
 namespace corvelle {
 namespace {
 
-TEST(SessionStateTest, ConstructionLeavesTheDefaults) {
+TEST(HttpSessionStateTest, ConstructionLeavesTheDefaults) {
   HttpSession session;
   EXPECT_NE(session.SessionHandle(), 0U);
   EXPECT_EQ(session.ConnectionHandle(), 0U);
@@ -36,9 +36,9 @@ void PrintTo(const SwitchCase& row, std::ostream* out) {
   *out << row.label;
 }
 
-class SetCookieModeTest : public ::testing::TestWithParam<SwitchCase> {};
+class HttpSetCookieModeTest : public ::testing::TestWithParam<SwitchCase> {};
 
-TEST_P(SetCookieModeTest, StoresModeOrZero) {
+TEST_P(HttpSetCookieModeTest, StoresModeOrZero) {
   HttpSession session;
   session.SetCookieMode(GetParam().given);
   EXPECT_EQ(session.CookieMode(), GetParam().expected);
@@ -48,12 +48,12 @@ const SwitchCase kCookieModeCases[] = {
     {"Absent", std::nullopt, 1}, {"Zero", 0, 0}, {"Two", 2, 2}, {"Three", 3, 0}, {"Negative", -1, 0},
 };
 
-INSTANTIATE_TEST_SUITE_P(Modes, SetCookieModeTest, ::testing::ValuesIn(kCookieModeCases),
+INSTANTIATE_TEST_SUITE_P(Modes, HttpSetCookieModeTest, ::testing::ValuesIn(kCookieModeCases),
                          [](const auto& info) { return info.param.label; });
 
-class SetFollowRedirectsTest : public ::testing::TestWithParam<SwitchCase> {};
+class HttpSetFollowRedirectsTest : public ::testing::TestWithParam<SwitchCase> {};
 
-TEST_P(SetFollowRedirectsTest, LowestBitDecides) {
+TEST_P(HttpSetFollowRedirectsTest, LowestBitDecides) {
   HttpSession session;
   session.SetFollowRedirects(0);
   session.SetFollowRedirects(GetParam().given);
@@ -64,10 +64,10 @@ const SwitchCase kFollowCases[] = {
     {"Absent", std::nullopt, 0}, {"Zero", 0, 1}, {"One", 1, 0}, {"Two", 2, 1}, {"Three", 3, 0},
 };
 
-INSTANTIATE_TEST_SUITE_P(Values, SetFollowRedirectsTest, ::testing::ValuesIn(kFollowCases),
+INSTANTIATE_TEST_SUITE_P(Values, HttpSetFollowRedirectsTest, ::testing::ValuesIn(kFollowCases),
                          [](const auto& info) { return info.param.label; });
 
-TEST(SessionStateTest, RequestOperationsFailBeforeOpenRequest) {
+TEST(HttpSessionStateTest, RequestOperationsFailBeforeOpenRequest) {
   HttpSession session;
   EXPECT_FALSE(session.SetCredentials("u", "p"));
   EXPECT_FALSE(session.SetOption(2, 31, 0, 4));
@@ -79,7 +79,7 @@ TEST(SessionStateTest, RequestOperationsFailBeforeOpenRequest) {
   EXPECT_EQ(session.CookieJar(), "");
 }
 
-TEST(SessionStateTest, SetOptionSelectsItsHandle) {
+TEST(HttpSessionStateTest, SetOptionSelectsItsHandle) {
   HttpSession session;
   EXPECT_TRUE(session.SetOption(std::nullopt, 12345, 1, 4));
   EXPECT_FALSE(session.SetOption(1, 12345, 1, 4));
@@ -90,7 +90,7 @@ TEST(SessionStateTest, SetOptionSelectsItsHandle) {
   EXPECT_FALSE(session.SetOption(2, 12345, 1, 8));
 }
 
-TEST(SessionStateTest, CloseTwiceIsHarmlessAndOpenRequestThenFails) {
+TEST(HttpSessionStateTest, CloseTwiceIsHarmlessAndOpenRequestThenFails) {
   HttpSession session;
   session.Close();
   session.Close();
@@ -101,7 +101,7 @@ TEST(SessionStateTest, CloseTwiceIsHarmlessAndOpenRequestThenFails) {
   EXPECT_TRUE(session.OpenRequest("GET", "http://127.0.0.1:9/"));
 }
 
-TEST(SessionStateTest, OpenOnAnOpenObjectReleasesWhatItHeld) {
+TEST(HttpSessionStateTest, OpenOnAnOpenObjectReleasesWhatItHeld) {
   HttpSession session;
   ASSERT_TRUE(session.OpenRequest("GET", "http://127.0.0.1:9/"));
   const platform::HttpHandle oldSession = session.SessionHandle();
@@ -114,7 +114,7 @@ TEST(SessionStateTest, OpenOnAnOpenObjectReleasesWhatItHeld) {
   EXPECT_FALSE(platform::HttpCloseHandle(oldSession));
 }
 
-TEST(SessionStateTest, CopyOwnsHandlesAndBufferOfItsOwn) {
+TEST(HttpSessionStateTest, CopyOwnsHandlesAndBufferOfItsOwn) {
   auto source = std::make_unique<HttpSession>();
   source->SetCookieMode(1);
   static_cast<void>(source->CookieJar("a=1"));
@@ -146,9 +146,9 @@ void PrintTo(const UrlCase& row, std::ostream* out) {
   *out << row.label;
 }
 
-class OpenRequestUrlTest : public ::testing::TestWithParam<UrlCase> {};
+class HttpOpenRequestUrlTest : public ::testing::TestWithParam<UrlCase> {};
 
-TEST_P(OpenRequestUrlTest, NormalisesAndCracks) {
+TEST_P(HttpOpenRequestUrlTest, NormalisesAndCracks) {
   const UrlCase& row = GetParam();
   HttpSession session;
   ASSERT_TRUE(session.OpenRequest(std::nullopt, row.given));
@@ -166,10 +166,10 @@ const UrlCase kUrlCases[] = {
     {"PortWrittenOut", "http://h:8080", "http://h:8080", "h", 8080, 1},
 };
 
-INSTANTIATE_TEST_SUITE_P(Urls, OpenRequestUrlTest, ::testing::ValuesIn(kUrlCases),
+INSTANTIATE_TEST_SUITE_P(Urls, HttpOpenRequestUrlTest, ::testing::ValuesIn(kUrlCases),
                          [](const auto& info) { return info.param.label; });
 
-TEST(OpenRequestTest, ReusesTheConnectionForSameHostAndPortOnly) {
+TEST(HttpOpenRequestTest, ReusesTheConnectionForSameHostAndPortOnly) {
   HttpSession session;
   ASSERT_TRUE(session.OpenRequest("GET", "http://host/a"));
   const platform::HttpHandle first = session.ConnectionHandle();
@@ -182,7 +182,7 @@ TEST(OpenRequestTest, ReusesTheConnectionForSameHostAndPortOnly) {
   EXPECT_NE(session.ConnectionHandle(), second);
 }
 
-TEST(OpenRequestTest, TracksPostOnlyWithAutoHeaders) {
+TEST(HttpOpenRequestTest, TracksPostOnlyWithAutoHeaders) {
   HttpSession session;
   ASSERT_TRUE(session.OpenRequest("post", "http://h/"));
   EXPECT_TRUE(session.IsPost());
@@ -195,7 +195,7 @@ TEST(OpenRequestTest, TracksPostOnlyWithAutoHeaders) {
   EXPECT_FALSE(session.IsPost());
 }
 
-TEST(OpenRequestTest, RejectedUrlKeepsThePreviousRequest) {
+TEST(HttpOpenRequestTest, RejectedUrlKeepsThePreviousRequest) {
   HttpSession session;
   ASSERT_TRUE(session.OpenRequest("GET", "http://h/"));
   const platform::HttpHandle request = session.RequestHandle();

@@ -18,7 +18,7 @@ using testing::ParseWireRequest;
 using testing::RawServer;
 using testing::WireRequest;
 
-class TlsTest : public ::testing::Test {
+class HttpTlsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     server.Routes().Get("/", [](const httplib::Request&, httplib::Response& response) {
@@ -37,7 +37,7 @@ class TlsTest : public ::testing::Test {
   LocalHttpServer server{LocalHttpServer::Scheme::kHttps};
 };
 
-TEST_F(TlsTest, UntrustedCertificatePassesOnlyOnTheFirstRequest) {
+TEST_F(HttpTlsTest, UntrustedCertificatePassesOnlyOnTheFirstRequest) {
   HttpSession session;
   EXPECT_EQ(Fetch(session), 200);
   EXPECT_EQ(session.GetResponseText(), "secure");
@@ -51,7 +51,7 @@ TEST_F(TlsTest, UntrustedCertificatePassesOnlyOnTheFirstRequest) {
   EXPECT_EQ(Fetch(session), 200);
 }
 
-TEST_F(TlsTest, TrustedCertificatePassesEveryTime) {
+TEST_F(HttpTlsTest, TrustedCertificatePassesEveryTime) {
   const testing::TestCertificate& certificate = testing::TestCertificate::Instance();
   ASSERT_TRUE(certificate.Valid());
   testing::ScopedEnvironment trust("SSL_CERT_FILE", certificate.CertFile().c_str());
@@ -61,7 +61,7 @@ TEST_F(TlsTest, TrustedCertificatePassesEveryTime) {
 }
 
 // A proxy that answers every request itself, so the requests it read show what the client sent it.
-class ProxyTest : public ::testing::Test {
+class HttpProxyTest : public ::testing::Test {
  protected:
   RawServer proxy{RawServer::Respond({MakeResponse(200, "OK", {}, "via proxy")})};
   RawServer direct{RawServer::Respond({MakeResponse(200, "OK", {}, "direct")})};
@@ -71,7 +71,7 @@ class ProxyTest : public ::testing::Test {
   WireRequest LastAtProxy() const { return ParseWireRequest(proxy.Requests().back()); }
 };
 
-TEST_F(ProxyTest, PendingCredentialsGoToTheNextRequestOnly) {
+TEST_F(HttpProxyTest, PendingCredentialsGoToTheNextRequestOnly) {
   ASSERT_TRUE(session.SetProxy(ProxyName(), "user", "pw"));
   EXPECT_TRUE(session.ProxyCredentialsPending());
   ASSERT_TRUE(session.OpenRequest("GET", "http://target.invalid/page?x=1"));
@@ -86,7 +86,7 @@ TEST_F(ProxyTest, PendingCredentialsGoToTheNextRequestOnly) {
   EXPECT_EQ(LastAtProxy().Count("Proxy-Authorization"), 0);
 }
 
-TEST_F(ProxyTest, CredentialsGoToTheOpenRequestAtOnce) {
+TEST_F(HttpProxyTest, CredentialsGoToTheOpenRequestAtOnce) {
   ASSERT_TRUE(session.OpenRequest("GET", "http://target.invalid/"));
   ASSERT_TRUE(session.SetProxy(ProxyName(), "u", "p"));
   EXPECT_FALSE(session.ProxyCredentialsPending());
@@ -94,7 +94,7 @@ TEST_F(ProxyTest, CredentialsGoToTheOpenRequestAtOnce) {
   EXPECT_EQ(LastAtProxy().Header("Proxy-Authorization"), "Basic dTpw");
 }
 
-TEST_F(ProxyTest, EmptyProxyGoesDirect) {
+TEST_F(HttpProxyTest, EmptyProxyGoesDirect) {
   ASSERT_TRUE(session.SetProxy(ProxyName()));
   ASSERT_TRUE(session.SetProxy(""));
   ASSERT_TRUE(session.OpenRequest("GET", direct.Origin() + "/"));
@@ -103,14 +103,14 @@ TEST_F(ProxyTest, EmptyProxyGoesDirect) {
   EXPECT_TRUE(proxy.Requests().empty());
 }
 
-TEST_F(ProxyTest, ExchangesTakeTheProxyArgument) {
+TEST_F(HttpProxyTest, ExchangesTakeTheProxyArgument) {
   EXPECT_TRUE(session.Get("http://target.invalid/get", std::nullopt, std::nullopt, ProxyName()));
   EXPECT_EQ(LastAtProxy().target, "http://target.invalid/get");
   EXPECT_TRUE(session.PostText("http://target.invalid/post", "a=1", std::nullopt, std::nullopt, ProxyName()));
   EXPECT_EQ(LastAtProxy().body, "a=1");
 }
 
-TEST_F(ProxyTest, CopyKeepsTheProxy) {
+TEST_F(HttpProxyTest, CopyKeepsTheProxy) {
   ASSERT_TRUE(session.SetProxy(ProxyName()));
   HttpSession copy(session);
   ASSERT_TRUE(copy.OpenRequest("GET", "http://target.invalid/copy"));
