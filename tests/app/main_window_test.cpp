@@ -23,6 +23,7 @@ namespace corvelle::test {
 namespace {
 
 struct ControlRow {
+  const char* testName;
   const char16_t* name;
   const char* kind;  // the Qt class standing in for the control
   QRect geometry;
@@ -34,16 +35,16 @@ void PrintTo(const ControlRow& row, std::ostream* out) {
 }
 
 const std::vector<ControlRow> kControls = {
-    {u"标签1", "QLabel", {8, 8, 56, 24}, u"下载地址:"},
-    {u"Txt_url", "QLineEdit", {72, 8, 248, 24}, nullptr},
-    {u"标签2", "QLabel", {8, 40, 56, 24}, u"密码:"},
-    {u"Txt_Pwd", "QLineEdit", {72, 40, 88, 24}, u""},
-    {u"标签3", "QLabel", {8, 72, 64, 24}, u"验证码:"},
-    {u"Txt_vcode", "QLineEdit", {72, 72, 88, 24}, u""},
-    {u"Imgbox_vcode", "QLabel", {168, 40, 152, 56}, u""},
-    {u"Btn_parse", "QPushButton", {352, 8, 96, 32}, u"解析"},
-    {u"Btn_about", "QPushButton", {352, 56, 96, 32}, u"关于"},
-    {u"lst_Info", "QTreeWidget", {8, 104, 536, 272}, nullptr},
+    {"Label1", u"标签1", "QLabel", {8, 8, 56, 24}, u"下载地址:"},
+    {"TxtUrl", u"Txt_url", "QLineEdit", {72, 8, 248, 24}, nullptr},
+    {"Label2", u"标签2", "QLabel", {8, 40, 56, 24}, u"密码:"},
+    {"TxtPwd", u"Txt_Pwd", "QLineEdit", {72, 40, 88, 24}, u""},
+    {"Label3", u"标签3", "QLabel", {8, 72, 64, 24}, u"验证码:"},
+    {"TxtVcode", u"Txt_vcode", "QLineEdit", {72, 72, 88, 24}, u""},
+    {"ImgboxVcode", u"Imgbox_vcode", "QLabel", {168, 40, 152, 56}, u""},
+    {"BtnParse", u"Btn_parse", "QPushButton", {352, 8, 96, 32}, u"解析"},
+    {"BtnAbout", u"Btn_about", "QPushButton", {352, 56, 96, 32}, u"关于"},
+    {"LstInfo", u"lst_Info", "QTreeWidget", {8, 104, 536, 272}, nullptr},
 };
 
 QString TextOf(const QWidget& control) {
@@ -53,9 +54,9 @@ QString TextOf(const QWidget& control) {
   return {};
 }
 
-class WindowControlTest : public WindowFixture, public ::testing::WithParamInterface<ControlRow> {};
+class AppControlTest : public WindowFixture, public ::testing::WithParamInterface<ControlRow> {};
 
-TEST_P(WindowControlTest, HasItsKindPlaceSizeAndText) {
+TEST_P(AppControlTest, HasItsKindPlaceSizeAndText) {
   const ControlRow& row = GetParam();
   auto* control = Find<QWidget>(row.name);
   ASSERT_NE(control, nullptr);
@@ -67,27 +68,27 @@ TEST_P(WindowControlTest, HasItsKindPlaceSizeAndText) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Layout, WindowControlTest, ::testing::ValuesIn(kControls),
+INSTANTIATE_TEST_SUITE_P(AppLayout, AppControlTest, ::testing::ValuesIn(kControls),
                          [](const ::testing::TestParamInfo<ControlRow>& info) {
-                           return "Control" + std::to_string(info.index);
+                           return info.param.testName;
                          });
 
-using MainWindowTest = WindowFixture;
+using AppMainWindowTest = WindowFixture;
 
-TEST_F(MainWindowTest, OpensAtItsPlaceTwentyPixelsShorterThanTheForm) {
+TEST_F(AppMainWindowTest, OpensAtItsPlaceTwentyPixelsShorterThanTheForm) {
   EXPECT_EQ(window_->windowTitle(), QStringLiteral("Corvelle"));
   EXPECT_EQ(window_->frameGeometry().topLeft(), QPoint(50, 50));
   EXPECT_EQ(window_->frameGeometry().size(), QSize(557, 411));
 }
 
-TEST_F(MainWindowTest, PasswordIsCentredAndShownAsTyped) {
+TEST_F(AppMainWindowTest, PasswordIsCentredAndShownAsTyped) {
   auto* password = Find<QLineEdit>(u"Txt_Pwd");
   ASSERT_NE(password, nullptr);
   EXPECT_EQ(password->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
   EXPECT_EQ(password->echoMode(), QLineEdit::Normal);
 }
 
-TEST_F(MainWindowTest, OffersASampleShareOnTheServiceHost) {
+TEST_F(AppMainWindowTest, OffersASampleShareOnTheServiceHost) {
   auto* url = Find<QLineEdit>(u"Txt_url");
   ASSERT_NE(url, nullptr);
   const QString prefix = ToQString(ServiceOrigin() + "/s/1");
@@ -95,7 +96,7 @@ TEST_F(MainWindowTest, OffersASampleShareOnTheServiceHost) {
   EXPECT_GT(url->text().size(), prefix.size());
 }
 
-TEST_F(MainWindowTest, ResultListHasFourTitledColumnsOfFixedWidth) {
+TEST_F(AppMainWindowTest, ResultListHasFourTitledColumnsOfFixedWidth) {
   auto* list = Find<QTreeWidget>(u"lst_Info");
   ASSERT_NE(list, nullptr);
   const std::vector<std::pair<QString, int>> expected = {{QStringLiteral("文件名"), 120},
@@ -111,7 +112,7 @@ TEST_F(MainWindowTest, ResultListHasFourTitledColumnsOfFixedWidth) {
   EXPECT_EQ(list->topLevelItemCount(), 0);
 }
 
-TEST_F(MainWindowTest, AboutShowsOneBoxTitledMessageWithAWebAddress) {
+TEST_F(AppMainWindowTest, AboutShowsOneBoxTitledMessageWithAWebAddress) {
   auto* about = Find<QPushButton>(u"Btn_about");
   ASSERT_NE(about, nullptr);
   about->click();
@@ -124,7 +125,7 @@ TEST_F(MainWindowTest, AboutShowsOneBoxTitledMessageWithAWebAddress) {
 
 // Right-clicks the list's empty space or a row, as the list's viewport would receive it, and chooses
 // the menu's one item.
-class CopyLinkTest : public WindowFixture {
+class AppCopyLinkTest : public WindowFixture {
  protected:
   QTreeWidget* List() { return Find<QTreeWidget>(u"lst_Info"); }
 
@@ -163,7 +164,7 @@ class CopyLinkTest : public WindowFixture {
   }
 };
 
-TEST_F(CopyLinkTest, MenuOnEmptyListCopiesEmptyText) {
+TEST_F(AppCopyLinkTest, MenuOnEmptyListCopiesEmptyText) {
   EXPECT_EQ(CopyThroughMenu(), QString());
 }
 
@@ -184,16 +185,17 @@ const std::vector<SelectionRow> kSelections = {
     {"SeveralTakeTheLowestIndex", 3, {2, 0}, "https://d.example/0"},
 };
 
-class CopyLinkSelectionTest : public CopyLinkTest, public ::testing::WithParamInterface<SelectionRow> {};
+class AppCopyLinkSelectionTest : public AppCopyLinkTest,
+                                 public ::testing::WithParamInterface<SelectionRow> {};
 
-TEST_P(CopyLinkSelectionTest, CopiesLinkOfFirstSelectedRow) {
+TEST_P(AppCopyLinkSelectionTest, CopiesLinkOfFirstSelectedRow) {
   const SelectionRow& row = GetParam();
   AddRows(row.rows);
   for (int index : row.selectedInOrder) List()->topLevelItem(index)->setSelected(true);
   EXPECT_EQ(CopyThroughMenu(), QString::fromUtf8(row.link));
 }
 
-INSTANTIATE_TEST_SUITE_P(Selections, CopyLinkSelectionTest, ::testing::ValuesIn(kSelections),
+INSTANTIATE_TEST_SUITE_P(AppSelections, AppCopyLinkSelectionTest, ::testing::ValuesIn(kSelections),
                          [](const ::testing::TestParamInfo<SelectionRow>& info) { return info.param.name; });
 
 }  // namespace

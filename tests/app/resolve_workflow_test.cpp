@@ -13,9 +13,9 @@
 namespace corvelle::test {
 namespace {
 
-using ResolveWorkflowTest = ServiceWindowFixture;
+using AppResolveWorkflowTest = ServiceWindowFixture;
 
-TEST_F(ResolveWorkflowTest, ResolutionAppendsOneRowWithFourCells) {
+TEST_F(AppResolveWorkflowTest, ResolutionAppendsOneRowWithFourCells) {
   UseShare(kOpen);
   Press();
   ASSERT_EQ(Results()->topLevelItemCount(), 1);
@@ -27,7 +27,7 @@ TEST_F(ResolveWorkflowTest, ResolutionAppendsOneRowWithFourCells) {
   EXPECT_TRUE(messages_.shown.empty());
 }
 
-TEST_F(ResolveWorkflowTest, RepeatedPressesAppendRowsAndKeepEarlierOnes) {
+TEST_F(AppResolveWorkflowTest, RepeatedPressesAppendRowsAndKeepEarlierOnes) {
   UseShare(kOpen);
   Press();
   Press();
@@ -36,7 +36,7 @@ TEST_F(ResolveWorkflowTest, RepeatedPressesAppendRowsAndKeepEarlierOnes) {
   for (int index = 0; index < 3; ++index) EXPECT_EQ(Row(index)[0], QStringLiteral("open.bin"));
 }
 
-TEST_F(ResolveWorkflowTest, FailedLoadLeavesCaptchaControlsUntouched) {
+TEST_F(AppResolveWorkflowTest, FailedLoadLeavesCaptchaControlsUntouched) {
   QPixmap picture(10, 10);
   picture.fill(Qt::red);
   Picture()->setPixmap(picture);
@@ -50,7 +50,7 @@ TEST_F(ResolveWorkflowTest, FailedLoadLeavesCaptchaControlsUntouched) {
   EXPECT_TRUE(messages_.shown.empty());
 }
 
-TEST_F(ResolveWorkflowTest, CaptchaTurnWaitsForFourCharactersThenAddsOneRow) {
+TEST_F(AppResolveWorkflowTest, CaptchaTurnWaitsForFourCharactersThenAddsOneRow) {
   UseShare(kCaptcha);
   std::string answer;
   bool pictureFits = false;
@@ -106,9 +106,9 @@ const std::vector<AnswerRow> kAnswers = {
     {"LongerPastedAnswer", u"abcdefgh", false},
 };
 
-class CaptchaAnswerTest : public ServiceWindowFixture, public ::testing::WithParamInterface<AnswerRow> {};
+class AppCaptchaAnswerTest : public ServiceWindowFixture, public ::testing::WithParamInterface<AnswerRow> {};
 
-TEST_P(CaptchaAnswerTest, ReleasesWaitAndSendsWholeAnswer) {
+TEST_P(AppCaptchaAnswerTest, ReleasesWaitAndSendsWholeAnswer) {
   const AnswerRow& row = GetParam();
   UseShare(kCaptcha);
   QString typed;
@@ -135,10 +135,10 @@ TEST_P(CaptchaAnswerTest, ReleasesWaitAndSendsWholeAnswer) {
   EXPECT_TRUE(Answer()->text().isEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Answers, CaptchaAnswerTest, ::testing::ValuesIn(kAnswers),
+INSTANTIATE_TEST_SUITE_P(AppAnswers, AppCaptchaAnswerTest, ::testing::ValuesIn(kAnswers),
                          [](const ::testing::TestParamInfo<AnswerRow>& info) { return info.param.name; });
 
-TEST_F(ResolveWorkflowTest, ClosingWindowDuringWaitEndsRunWithoutTouchingIt) {
+TEST_F(AppResolveWorkflowTest, ClosingWindowDuringWaitEndsRunWithoutTouchingIt) {
   UseShare(kCaptcha);
   UiScript script;
   script.When([this] { return PictureShown(); }, [this] { window_->close(); });
@@ -150,7 +150,7 @@ TEST_F(ResolveWorkflowTest, ClosingWindowDuringWaitEndsRunWithoutTouchingIt) {
   EXPECT_TRUE(messages_.shown.empty());
 }
 
-TEST_F(ResolveWorkflowTest, DestroyingWindowDuringWaitEndsRun) {
+TEST_F(AppResolveWorkflowTest, DestroyingWindowDuringWaitEndsRun) {
   UseShare(kCaptcha);
   UiScript script;
   script.When([this] { return PictureShown(); }, [this] { window_.reset(); });
@@ -164,7 +164,7 @@ TEST_F(ResolveWorkflowTest, DestroyingWindowDuringWaitEndsRun) {
   EXPECT_EQ(DownloadRequests(), 1u);
 }
 
-TEST_F(ResolveWorkflowTest, PressDuringCaptchaWaitIsRefused) {
+TEST_F(AppResolveWorkflowTest, PressDuringCaptchaWaitIsRefused) {
   UseShare(kCaptcha);
   UiScript script;
   script.When([this] { return PictureShown(); }, [this] { Parse()->click(); }).Then([this] {
@@ -195,7 +195,7 @@ const std::vector<FailedReplyRow> kFailedReplies = {
     {"Malformed", share_service::ReplyKind::Malformed, 0},
 };
 
-class FailedReplyTest : public ServiceWindowFixture, public ::testing::WithParamInterface<FailedReplyRow> {
+class AppFailedReplyTest : public ServiceWindowFixture, public ::testing::WithParamInterface<FailedReplyRow> {
  protected:
   std::vector<ShareSetup> Shares() const override {
     ShareSetup share;
@@ -207,7 +207,7 @@ class FailedReplyTest : public ServiceWindowFixture, public ::testing::WithParam
   }
 };
 
-TEST_P(FailedReplyTest, AddsNoRowShowsNothingAndResetsCaptchaControls) {
+TEST_P(AppFailedReplyTest, AddsNoRowShowsNothingAndResetsCaptchaControls) {
   UseShare(kOpen);
   Answer()->setText(QStringLiteral("ab"));
   Press();
@@ -217,13 +217,13 @@ TEST_P(FailedReplyTest, AddsNoRowShowsNothingAndResetsCaptchaControls) {
   EXPECT_TRUE(Answer()->text().isEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Replies, FailedReplyTest, ::testing::ValuesIn(kFailedReplies),
+INSTANTIATE_TEST_SUITE_P(AppReplies, AppFailedReplyTest, ::testing::ValuesIn(kFailedReplies),
                          [](const ::testing::TestParamInfo<FailedReplyRow>& info) {
                            return info.param.name;
                          });
 
 // Sizes are written in full, as signed 64-bit decimals.
-class FileSizeTest : public ServiceWindowFixture, public ::testing::WithParamInterface<std::int64_t> {
+class AppFileSizeTest : public ServiceWindowFixture, public ::testing::WithParamInterface<std::int64_t> {
  protected:
   std::vector<ShareSetup> Shares() const override {
     ShareSetup share;
@@ -233,25 +233,25 @@ class FileSizeTest : public ServiceWindowFixture, public ::testing::WithParamInt
   }
 };
 
-TEST_P(FileSizeTest, SizeCellHoldsFullDecimal) {
+TEST_P(AppFileSizeTest, SizeCellHoldsFullDecimal) {
   UseShare(kOpen);
   Press();
   ASSERT_EQ(Results()->topLevelItemCount(), 1);
   EXPECT_EQ(Row(0)[1], QString::number(GetParam()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, FileSizeTest, ::testing::Values(0, 4294967296LL, 5368709121LL),
+INSTANTIATE_TEST_SUITE_P(AppSizes, AppFileSizeTest, ::testing::Values(0, 4294967296LL, 5368709121LL),
                          [](const ::testing::TestParamInfo<std::int64_t>& info) {
                            return "Bytes" + std::to_string(info.param);
                          });
 
 // The pre-filled link resolves against the sample shares of the standalone service.
-class SampleShareTest : public ServiceWindowFixture {
+class AppSampleShareTest : public ServiceWindowFixture {
  protected:
   std::vector<ShareSetup> Shares() const override { return share_service::SampleShares(); }
 };
 
-TEST_F(SampleShareTest, PrefilledLinkResolvesWithoutTyping) {
+TEST_F(AppSampleShareTest, PrefilledLinkResolvesWithoutTyping) {
   Press();
   EXPECT_EQ(Results()->topLevelItemCount(), 1);
 }

@@ -13,7 +13,7 @@ namespace {
 
 // The program's own start-up path: RunMainWindow makes and shows the window and runs the event loop
 // until no window is left.
-class StartUpTest : public ServiceWindowFixture {
+class AppStartUpTest : public ServiceWindowFixture {
  protected:
   void SetUp() override {
     ServiceWindowFixture::SetUp();
@@ -34,7 +34,7 @@ class StartUpTest : public ServiceWindowFixture {
   }
 };
 
-TEST_F(StartUpTest, ClosingWindowDuringCaptchaWaitEndsProgramWithExitCodeZero) {
+TEST_F(AppStartUpTest, ClosingWindowDuringCaptchaWaitEndsProgramWithExitCodeZero) {
   const QString link = QString::fromStdString(service_->HttpOrigin() +
                                               share_service::SimulatedShareService::LinkPath(kCaptcha));
   UiScript script;
