@@ -34,25 +34,14 @@ constexpr char16_t kAboutAddress[] = u"https://github.com/corvelle/corvelle";
 // The menu item's offset from the mouse, so the pointer does not rest on the first item.
 constexpr QPoint kMenuOffset{3, 3};
 
+// Every control is a child of the window, placed in client coordinates and named as laid out.
 template <typename Control>
-Control* Place(QWidget* parent, const char16_t* name, const QRect& geometry) {
+Control* Place(QWidget* parent, const char16_t* name, const QRect& geometry, const char16_t* caption = u"") {
   auto* control = new Control(parent);
   control->setObjectName(QString::fromUtf16(name));
   control->setGeometry(geometry);
+  if constexpr (requires { control->setText(QString()); }) control->setText(QString::fromUtf16(caption));
   return control;
-}
-
-QLabel* PlaceLabel(QWidget* parent, const char16_t* name, const QRect& geometry, const char16_t* caption) {
-  auto* label = Place<QLabel>(parent, name, geometry);
-  label->setText(QString::fromUtf16(caption));
-  return label;
-}
-
-QPushButton* PlaceButton(QWidget* parent, const char16_t* name, const QRect& geometry,
-                         const char16_t* caption) {
-  auto* button = Place<QPushButton>(parent, name, geometry);
-  button->setText(QString::fromUtf16(caption));
-  return button;
 }
 
 }  // namespace
@@ -77,22 +66,22 @@ void MainWindow::PlaceAsForm() {
 
 void MainWindow::BuildControls() {
   controls_.window = this;
-  PlaceLabel(this, u"标签1", {8, 8, 56, 24}, u"下载地址:");
+  Place<QLabel>(this, u"标签1", {8, 8, 56, 24}, u"下载地址:");
   controls_.url = Place<QLineEdit>(this, u"Txt_url", {72, 8, 248, 24});
   controls_.url->setText(ToQString(ServiceOrigin() + kSampleSharePath));
   controls_.url->setCursorPosition(0);  // show the link from its start
-  PlaceLabel(this, u"标签2", {8, 40, 56, 24}, u"密码:");
+  Place<QLabel>(this, u"标签2", {8, 40, 56, 24}, u"密码:");
   controls_.password = Place<QLineEdit>(this, u"Txt_Pwd", {72, 40, 88, 24});
   controls_.password->setAlignment(Qt::AlignCenter);
   controls_.password->setEchoMode(QLineEdit::Normal);
-  PlaceLabel(this, u"标签3", {8, 72, 64, 24}, u"验证码:");
+  Place<QLabel>(this, u"标签3", {8, 72, 64, 24}, u"验证码:");
   controls_.captchaAnswer = Place<QLineEdit>(this, u"Txt_vcode", {72, 72, 88, 24});
   controls_.captchaImage = Place<QLabel>(this, u"Imgbox_vcode", {168, 40, 152, 56});
   controls_.captchaImage->setAlignment(Qt::AlignCenter);
 
-  auto* parse = PlaceButton(this, u"Btn_parse", {352, 8, 96, 32}, u"解析");
+  auto* parse = Place<QPushButton>(this, u"Btn_parse", {352, 8, 96, 32}, u"解析");
   connect(parse, &QPushButton::clicked, this, &MainWindow::OnParseClicked);
-  auto* about = PlaceButton(this, u"Btn_about", {352, 56, 96, 32}, u"关于");
+  auto* about = Place<QPushButton>(this, u"Btn_about", {352, 56, 96, 32}, u"关于");
   connect(about, &QPushButton::clicked, this, &MainWindow::OnAboutClicked);
 
   controls_.results = Place<QTreeWidget>(this, u"lst_Info", {8, 104, 536, 272});
