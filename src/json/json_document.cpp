@@ -2,6 +2,10 @@
 
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "json/detail/json_node.h"
 #include "json/detail/json_parser.h"
 #include "json/detail/json_path.h"
@@ -16,10 +20,22 @@ using detail::Kind;
 
 namespace {
 
-// A W argument counts up to its first NUL unit.
+// A W argument counts up to its first NUL unit. Texts can be megabytes long, so the search looks at
+// eight units at a time.
 std::u16string_view UpToNul(std::u16string_view text) {
-  const std::size_t end = text.find(u'\0');
-  return end == std::u16string_view::npos ? text : text.substr(0, end);
+  const char16_t* data = text.data();
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  for (; i + 8 <= text.size(); i += 8) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(units, zero)) != 0) break;
+  }
+#endif
+  for (; i < text.size(); ++i) {
+    if (data[i] == u'\0') return text.substr(0, i);
+  }
+  return text;
 }
 
 WideText WidePath(const JsonPath& path) {
@@ -154,8 +170,8 @@ WideText JsonDocument::ToTextW(JsonPathW path, std::optional<bool> pretty,
 
 Text JsonDocument::ToText(JsonPath path, std::optional<bool> pretty,
                           std::optional<bool> escapeStrings) const {
-  const WideText wide = WidePath(path);
-  return Utf16ToText(ToTextW(std::u16string_view(wide), pretty, escapeStrings));
+  const JsonNode* node = root == nullptr ? nullptr : detail::ResolvePath(root, WidePath(path));
+  return Utf16ToText(detail::WriteJsonTextView(node, pretty.value_or(false), escapeStrings.value_or(true)));
 }
 
 // ---- Reads ----

@@ -91,7 +91,9 @@ struct UrlComponents {
 // Releases any handle; closing a session or connection handle also ends the requests under it.
 bool HttpCloseHandle(HttpHandle handle);
 
-// Timeouts in milliseconds for the session's later requests; 0 means no limit.
+// Timeouts in milliseconds for the session's later requests; 0 (or -1) means no limit. Resolving the
+// host name counts toward the connect limit; the send and receive limits are the longest silence
+// allowed while the request goes out and while the response comes in.
 bool HttpSetTimeouts(HttpHandle session, int resolveMs, int connectMs, int sendMs, int receiveMs);
 
 // Sets an option on a session, connection or request handle. Integer options take a std::uint32_t
@@ -134,7 +136,8 @@ bool HttpQueryDataAvailable(HttpHandle request, std::size_t& available);
 // Reads up to `size` body bytes; `read` is 0 at the end of the body.
 bool HttpReadData(HttpHandle request, void* buffer, std::size_t size, std::size_t& read);
 
-// Server credentials for the request (basic scheme).
+// Credentials for the request (basic scheme): for the server (kAuthTargetServer), sent to that host and
+// port only, never to a host a redirect leads to; or for the proxy (kAuthTargetProxy).
 bool HttpSetCredentials(HttpHandle request, std::uint32_t target, std::uint32_t scheme,
                         std::u16string_view user, std::u16string_view password);
 

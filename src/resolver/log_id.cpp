@@ -38,7 +38,8 @@ DecimalDigits ShortestDigits(double value) {
 }
 
 std::string ExponentText(int exponent) {
-  return (exponent < 0 ? "e-" : "e+") + std::to_string(exponent < 0 ? -exponent : exponent);
+  std::string out(exponent < 0 ? "e-" : "e+");
+  return out.append(std::to_string(exponent < 0 ? -exponent : exponent));
 }
 
 }  // namespace
@@ -46,14 +47,14 @@ std::string ExponentText(int exponent) {
 std::string ScriptNumberText(double value) {
   if (std::isnan(value)) return "NaN";
   if (value == 0) return "0";
-  if (value < 0) return "-" + ScriptNumberText(-value);
+  if (value < 0) return std::string("-").append(ScriptNumberText(-value));
   if (std::isinf(value)) return "Infinity";
   const DecimalDigits d = ShortestDigits(value);
   const int k = static_cast<int>(d.digits.size());
   const int n = d.pointPosition;
   if (k <= n && n <= 21) return d.digits + std::string(static_cast<std::size_t>(n - k), '0');
   if (0 < n && n <= 21) return d.digits.substr(0, static_cast<std::size_t>(n)) + "." + d.digits.substr(n);
-  if (-6 < n && n <= 0) return "0." + std::string(static_cast<std::size_t>(-n), '0') + d.digits;
+  if (-6 < n && n <= 0) return std::string("0.").append(static_cast<std::size_t>(-n), '0').append(d.digits);
   const std::string mantissa = k == 1 ? d.digits : d.digits.substr(0, 1) + "." + d.digits.substr(1);
   return mantissa + ExponentText(n - 1);
 }

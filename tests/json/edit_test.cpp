@@ -212,6 +212,8 @@ TEST(Edits, ManyMembersStayReachableInOrder) {
   JsonDocument document;
   ASSERT_TRUE(document.Load("", false));
   for (int i = 0; i < 100; ++i) ASSERT_TRUE(document.SetInteger("k" + std::to_string(i), i));
+  for (int i = 0; i < 100; ++i) ASSERT_EQ(document.GetInteger("k" + std::to_string(i)), i);
+  ASSERT_EQ(document.GetCount(), 100);
   ASSERT_TRUE(document.RemoveMember({}, "k3"));
   ASSERT_TRUE(document.SetInteger("k50", -1));
   std::vector<Text> keys;

@@ -147,6 +147,7 @@ const NumberRow kNumberRows[] = {
     {"HugeExponentIsInfinite", "1e400", 1, HUGE_VAL, INT64_MAX},
     {"NegativeInfinite", "-1e400", 1, -HUGE_VAL, INT64_MIN},
     {"RealPastIntegerRange", "1e30", 1, 1e30, INT64_MAX},
+    {"ManyLeadingZeros", "0.0000000000000000000001", 1, 1e-22, 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Json, NumberCases, testing::ValuesIn(kNumberRows),

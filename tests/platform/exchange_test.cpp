@@ -1,12 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <thread>
+#include <vector>
+
 #include "platform/client.h"
+#include "support/local_http_server.h"
 #include "support/raw_server.h"
 
 namespace corvelle::platform::testing {
 namespace {
 
+using corvelle::testing::LocalHttpServer;
 using corvelle::testing::MakeResponse;
+using corvelle::testing::RawConnection;
 using corvelle::testing::RawServer;
 
 TEST(PlatformExchange, GetSendsOnlyHostUserAgentAndCallerHeaders) {
@@ -52,16 +59,6 @@ TEST(PlatformExchange, ConnectionIsReusedAcrossRequests) {
   EXPECT_EQ(server.Connections(), 1);
 }
 
-}  // namespace
-}  // namespace corvelle::platform::testing
-
-namespace corvelle::platform::testing {
-namespace {
-
-using corvelle::testing::MakeResponse;
-using corvelle::testing::RawConnection;
-using corvelle::testing::RawServer;
-
 // A port nobody listens on: bound once to learn a free number, then released.
 std::uint16_t ClosedPort() {
   RawServer probe([](RawConnection&) {});
@@ -85,7 +82,7 @@ TEST(PlatformExchange, ReceiveReturnsWhileTheBodyIsStalled) {
     }
   });
   Client client;
-  client.SetShortTimeouts(300);
+  client.SetShortTimeouts(1000);
   ASSERT_NE(client.Open("GET", server.Origin() + "/slow"), 0u);
   ASSERT_TRUE(HttpSendRequest(client.Request(), nullptr, 0));
   ASSERT_TRUE(HttpReceiveResponse(client.Request()));
@@ -101,7 +98,7 @@ TEST(PlatformExchange, ReceiveReturnsWhileTheBodyIsStalled) {
 TEST(PlatformExchange, ServerThatNeverAnswersTimesOut) {
   RawServer server([](RawConnection& connection) { connection.WaitUntilStopped(); });
   Client client;
-  client.SetShortTimeouts(300);
+  client.SetShortTimeouts(1000);
   const Response response = client.Fetch("GET", server.Origin() + "/");
   EXPECT_FALSE(response.received);
   EXPECT_EQ(response.error, kErrorTimeout);
@@ -110,7 +107,7 @@ TEST(PlatformExchange, ServerThatNeverAnswersTimesOut) {
 TEST(PlatformExchange, BodyTheServerNeverReadsTimesOut) {
   RawServer server([](RawConnection& connection) { connection.WaitUntilStopped(); });
   Client client;
-  client.SetShortTimeouts(300);
+  client.SetShortTimeouts(1000);
   const Response response = client.Fetch("POST", server.Origin() + "/upload", {}, std::string(32 << 20, 'u'));
   EXPECT_FALSE(response.received);
   EXPECT_EQ(response.error, kErrorTimeout);
@@ -194,15 +191,6 @@ TEST(PlatformHandles, UnknownOptionsAreAcceptedWithoutEffect) {
   HttpCloseHandle(session);
 }
 
-}  // namespace
-}  // namespace corvelle::platform::testing
-
-namespace corvelle::platform::testing {
-namespace {
-
-using corvelle::testing::RawConnection;
-using corvelle::testing::RawServer;
-
 // Answers every request with a head and the start of a body that never ends.
 void StallEveryBody(RawConnection& connection) {
   std::string request;
@@ -244,6 +232,35 @@ TEST(PlatformHandles, ANewRequestOnTheConnectionEndsTheUnreadOne) {
   EXPECT_EQ(available, 4u);
   HttpCloseHandle(second);
   EXPECT_EQ(server.Connections(), 2);
+}
+
+TEST(PlatformThreads, SessionsOnSeveralThreadsAtOnce) {
+  LocalHttpServer server;
+  server.Routes().Get(R"(/echo/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
+    response.set_header("Set-Cookie", "n=" + request.matches[1].str());
+    response.set_content(std::string(70000, 'e') + request.matches[1].str(), "text/plain");
+  });
+  ASSERT_TRUE(server.Start());
+  constexpr int kThreads = 4;
+  constexpr int kRequests = 5;
+  std::vector<int> good(kThreads, 0);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&server, &good, t] {
+      Client client;
+      for (int i = 0; i < kRequests; ++i) {
+        const std::string id = std::to_string(t * 100 + i);
+        const Response response = client.Fetch("GET", server.Origin() + "/echo/" + id);
+        good[t] += response.body == std::string(70000, 'e') + id ? 1 : 0;
+      }
+    });
+  }
+  for (auto& thread : threads) {
+    thread.join();
+  }
+  for (int t = 0; t < kThreads; ++t) {
+    EXPECT_EQ(good[t], kRequests) << "thread " << t;
+  }
 }
 
 }  // namespace

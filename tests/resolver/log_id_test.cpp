@@ -70,7 +70,7 @@ TEST_P(MakeLogIdTest, KnownClockAndRandomGiveKnownId) {
 INSTANTIATE_TEST_SUITE_P(Rows, MakeLogIdTest, testing::ValuesIn(kLogIdRows),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(MakeLogIdTest, LengthIsAlwaysAMultipleOfFour) {
+TEST(MakeLogIdPropertyTest, LengthIsAlwaysAMultipleOfFour) {
   std::mt19937_64 engine(7);
   std::uniform_real_distribution<double> uniform(0.0, 1.0);
   for (int i = 0; i < 2000; ++i) {
@@ -81,13 +81,13 @@ TEST(MakeLogIdTest, LengthIsAlwaysAMultipleOfFour) {
   }
 }
 
-TEST(MakeLogIdTest, SameMillisecondStillDiffers) {
+TEST(MakeLogIdPropertyTest, SameMillisecondStillDiffers) {
   LogIdSource source = DefaultLogIdSource();
   const std::int64_t frozen = source.millisSinceEpoch();
   EXPECT_NE(MakeLogIdFrom(frozen, source.random()), MakeLogIdFrom(frozen, source.random()));
 }
 
-TEST(MakeLogIdTest, DefaultRandomStaysInUnitInterval) {
+TEST(MakeLogIdPropertyTest, DefaultRandomStaysInUnitInterval) {
   LogIdSource source = DefaultLogIdSource();
   for (int i = 0; i < 1000; ++i) {
     const double r = source.random();

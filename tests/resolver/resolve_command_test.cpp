@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 
@@ -112,8 +113,9 @@ TEST_P(ResolveCommandTest, WrongCaptchaAnswerFailsThatLinkOnly) {
   };
   EXPECT_EQ(Run({captcha, open}), kResolveSomeFailed);
   EXPECT_EQ(captchas_, 1);  // one captcha turn per link
-  EXPECT_TRUE(out_.str().starts_with("report.pdf\t"));
-  EXPECT_EQ(std::count(out_.str().begin(), out_.str().end(), '\n'), 1);
+  const std::string out = out_.str();
+  EXPECT_TRUE(out.starts_with("report.pdf\t"));
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1);
 }
 
 TEST_P(ResolveCommandTest, UnusableShareFails) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iostream>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -64,8 +65,24 @@ class ServiceHarness {
   std::vector<share_service::LoggedRequest> AcceptedRequests() const {
     auto requests = service.Requests();
     for (const auto& request : requests)
-      EXPECT_EQ(request.rejection, "") << request.method << " " << request.target;
+      EXPECT_EQ(request.rejection, "") << request.method << " " << request.target << "\n" << request.body;
     return requests;
+  }
+
+  // Everything the service received, for the failure report of a test.
+  std::string Transcript() const {
+    std::string out;
+    for (const auto& r : service.Requests()) {
+      out += r.connection + " " + r.method + " " + r.target + " -> " + std::to_string(r.status) + " " +
+             r.rejection + "\n";
+      for (const auto& [name, value] : r.headers) out += "  " + name + ": " + value + "\n";
+      if (!r.body.empty()) out += "  body: " + r.body + "\n";
+    }
+    return out;
+  }
+
+  ~ServiceHarness() {
+    if (::testing::Test::HasFailure()) std::cerr << "requests received:\n" << Transcript();
   }
 
   share_service::SimulatedShareService service;

@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "form_fields.h"
 #include "http/http_session.h"
 #include "resolver/share_text.h"
 #include "service_fixture.h"
@@ -109,7 +110,7 @@ TEST_P(ShareResolverTest, ProtectedShareSendsTheFourRequestsInOrder) {
 
   EXPECT_EQ(r[2].method + " " + r[2].target, "GET /s/1Locked1");
   EXPECT_EQ(r[2].status, 200);
-  EXPECT_NE(r[2].Header("Cookie").find("BDCLND=" + bdclnd), std::string::npos);
+  EXPECT_NE(r[2].Header("Cookie").find("BDCLND=" + share_service::PercentDecode(bdclnd)), std::string::npos);
 
   EXPECT_EQ(r[3].path, "/api/sharedownload");
   EXPECT_TRUE(r[3].body.ends_with("&path_list=" + Extra(bdclnd))) << r[3].body;
@@ -145,7 +146,7 @@ TEST_P(ShareResolverTest, CaptchaTurnWithRightAnswer) {
   ASSERT_EQ(Resolve(link), -20);
   const Bytes image = resolver_.FetchCaptcha();
   ASSERT_GT(image.size(), 8u);
-  EXPECT_TRUE(std::equal(image.begin(), image.begin() + 8, kPngSignature));
+  EXPECT_EQ(std::string(image.begin(), image.begin() + 8), kPngSignature);
   const auto answer = service_.CaptchaAnswer(resolver_.Context().vcode_str);
   ASSERT_TRUE(answer);
   ASSERT_EQ(resolver_.RequestDownloadLink(Text(*answer), entry_), 0);
@@ -221,11 +222,16 @@ TEST_P(ShareResolverTest, SlowReplyStillResolves) {
   EXPECT_EQ(Resolve(link), 0);
 }
 
+// The main session keeps its connection from request to request. The first request is left out: its
+// 302 answer is never read, and over HTTPS it is the one request sent with certificate errors ignored;
+// the transport may not hand such a connection on.
 TEST_P(ShareResolverTest, MainSessionKeepsOneConnection) {
   const std::string link = AddShare(MakeShare("Locked6", "ab12"));
   ASSERT_EQ(Resolve(link, "ab12"), 0);
+  const auto requests = AcceptedRequests();
+  ASSERT_EQ(requests.size(), 4u);
   std::set<std::string> connections;
-  for (const LoggedRequest& request : AcceptedRequests()) connections.insert(request.connection);
+  for (std::size_t i = 1; i < requests.size(); ++i) connections.insert(requests[i].connection);
   EXPECT_EQ(connections.size(), 1u);
 }
 
@@ -252,13 +258,13 @@ const ReplyRow kReplyRows[] = {
     {"EmptyList", ReplyKind::EmptyList, 0, 0},
 };
 
-class ReplyKindTest : public ResolverFixture,
-                      public ::testing::TestWithParam<std::tuple<Transport, ReplyRow>> {
+class DownloadReplyTest : public ResolverFixture,
+                          public ::testing::TestWithParam<std::tuple<Transport, ReplyRow>> {
  protected:
   void SetUp() override { ASSERT_TRUE(harness_.Start(std::get<0>(GetParam()).https)); }
 };
 
-TEST_P(ReplyKindTest, AnswersTheReplyCode) {
+TEST_P(DownloadReplyTest, AnswersTheReplyCode) {
   const ReplyRow& row = std::get<1>(GetParam());
   ShareSetup share = MakeShare("Reply");
   share.reply = row.kind;
@@ -274,7 +280,7 @@ TEST_P(ReplyKindTest, AnswersTheReplyCode) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, ReplyKindTest,
+INSTANTIATE_TEST_SUITE_P(Rows, DownloadReplyTest,
                          ::testing::Combine(::testing::ValuesIn(kTransports),
                                             ::testing::ValuesIn(kReplyRows)),
                          [](const auto& info) {

@@ -27,7 +27,7 @@ int DarkPixels(const QImage& image, int x0, int x1) {
   return dark;
 }
 
-TEST(CaptchaImageTest, DecodesAndShowsEveryCharacter) {
+TEST(ShareServiceCaptchaTest, DecodesAndShowsEveryCharacter) {
   const std::string answer(kCaptchaAlphabet.substr(0, 4));
   const auto png = RenderCaptchaPng(answer, 1);
   QImage image;
@@ -38,7 +38,7 @@ TEST(CaptchaImageTest, DecodesAndShowsEveryCharacter) {
   for (int i = 0; i < 4; ++i) EXPECT_GT(DarkPixels(image, i * cell, (i + 1) * cell), 100) << i;
 }
 
-TEST(CaptchaImageTest, EveryAlphabetCharacterHasAGlyph) {
+TEST(ShareServiceCaptchaTest, EveryAlphabetCharacterHasAGlyph) {
   for (const char c : kCaptchaAlphabet) {
     const auto png = RenderCaptchaPng(std::string(1, c), 2);
     QImage image;
@@ -80,13 +80,13 @@ const BadRequestRow kBadRequestRows[] = {
     {"UnknownAddress", "GET", "/nowhere", "", true, 404},
 };
 
-class BadRequestTest : public ::testing::TestWithParam<BadRequestRow> {
+class ShareServiceBadRequestTest : public ::testing::TestWithParam<BadRequestRow> {
  protected:
   void SetUp() override { ASSERT_TRUE(harness_.Start(false)); }
   ServiceHarness harness_;
 };
 
-TEST_P(BadRequestTest, IsAnsweredWithAnErrorAndLogged) {
+TEST_P(ShareServiceBadRequestTest, IsAnsweredWithAnErrorAndLogged) {
   const BadRequestRow& row = GetParam();
   harness_.AddShare(MakeShare("Bad", "ab12"));
   HttpSession session;
@@ -103,7 +103,7 @@ TEST_P(BadRequestTest, IsAnsweredWithAnErrorAndLogged) {
   EXPECT_NE(requests[0].rejection, "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, BadRequestTest, ::testing::ValuesIn(kBadRequestRows),
+INSTANTIATE_TEST_SUITE_P(Rows, ShareServiceBadRequestTest, ::testing::ValuesIn(kBadRequestRows),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -92,9 +92,9 @@ const ParamRow kParamRows[] = {
     {"PutIfAbsentAppends", ParamOp::PutIfAbsent, "a=1", "k", "v", CaseMode::Sensitive, true, "a=1&k=v"},
 };
 
-class ParamTest : public testing::TestWithParam<ParamRow> {};
+class ShareParamTest : public testing::TestWithParam<ParamRow> {};
 
-TEST_P(ParamTest, EditsTheValue) {
+TEST_P(ShareParamTest, EditsTheValue) {
   const ParamRow& r = GetParam();
   Text text = r.text;
   bool result = false;
@@ -113,7 +113,7 @@ TEST_P(ParamTest, EditsTheValue) {
   EXPECT_EQ(text, r.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, ParamTest, testing::ValuesIn(kParamRows),
+INSTANTIATE_TEST_SUITE_P(Rows, ShareParamTest, testing::ValuesIn(kParamRows),
                          [](const auto& info) { return std::string(info.param.name); });
 
 struct AfterLastRow {
@@ -212,7 +212,7 @@ TEST_P(MillisTimestampTest, WritesSecondsThenMillis) {
 INSTANTIATE_TEST_SUITE_P(Rows, MillisTimestampTest, testing::ValuesIn(kTimestampRows),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(MillisTimestampTest, NowIsThirteenDigits) {
+TEST(MillisTimestampClockTest, NowIsThirteenDigits) {
   const Text now = MillisTimestamp();
   EXPECT_EQ(now.size(), 13u);
   EXPECT_EQ(now.find_first_not_of("0123456789"), std::string::npos);

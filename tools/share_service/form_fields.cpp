@@ -61,6 +61,20 @@ std::optional<std::string> RawField(const std::vector<FormField>& fields, std::s
   return std::nullopt;
 }
 
+std::string PercentDecode(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
+      out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
 std::string FormDecode(std::string_view text) {
   std::string out;
   out.reserve(text.size());

@@ -22,6 +22,9 @@ struct FormField {
 // Form decoding: "+" is a space, "%XY" the byte XY; a broken escape stays as it is.
 [[nodiscard]] std::string FormDecode(std::string_view text);
 
+// Percent decoding alone: "%XY" is the byte XY, "+" stays.
+[[nodiscard]] std::string PercentDecode(std::string_view text);
+
 // A text as a JSON string literal: everything beyond ASCII as \u escapes (surrogate pairs beyond the
 // basic plane) and "/" as "\/", the way the service writes its replies.
 [[nodiscard]] std::string JsonString(std::string_view utf8);

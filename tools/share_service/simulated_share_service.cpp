@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <initializer_list>
 #include <map>
 #include <mutex>
@@ -35,6 +36,7 @@ constexpr int kRejectedErrno = 2;  // the service's "parameter error"
 constexpr int kWrongPasswordErrno = -9;
 constexpr int kCaptchaErrno = -20;
 constexpr std::size_t kKeepAliveRequests = 1000;
+constexpr std::chrono::seconds kStartTimeout{5};
 
 using FixedValues = std::initializer_list<std::pair<const char*, const char*>>;
 
@@ -147,6 +149,12 @@ std::string RequestCookie(const httplib::Request& req, std::string_view name) {
   return {};
 }
 
+// True when the request's BDCLND cookie is `bdclnd`. The server library hands header values over with
+// their percent escapes decoded, so both sides are compared decoded.
+bool HoldsCookie(const httplib::Request& req, std::string_view bdclnd) {
+  return PercentDecode(RequestCookie(req, "BDCLND")) == PercentDecode(bdclnd);
+}
+
 std::string Md5For(std::string_view name) {
   std::uint64_t h1 = 1469598103934665603ULL, h2 = 1099511628211ULL;
   for (const char c : name) {
@@ -236,7 +244,7 @@ Answer SimulatedShareService::State::SharePageAnswer(const httplib::Request& req
 
   Answer answer;
   answer.delay = share.setup.delay;
-  if (!share.setup.password.empty() && RequestCookie(req, "BDCLND") != share.bdclnd) {
+  if (!share.setup.password.empty() && !HoldsCookie(req, share.bdclnd)) {
     // Locked: the bare link sends the browser to the password form.
     answer.status = 302;
     answer.headers.emplace_back("Location", origin + "/share/init?surl=" + share.setup.surl);
@@ -366,10 +374,9 @@ Answer SimulatedShareService::State::DownloadAnswer(const httplib::Request& req,
     return RejectJson("fid_list is not the share's file");
 
   if (!share->setup.password.empty()) {
-    const std::string cookie = RequestCookie(req, "BDCLND");
-    if (cookie != share->bdclnd) return RejectJson("the BDCLND cookie is not the share's");
+    if (!HoldsCookie(req, share->bdclnd)) return RejectJson("the BDCLND cookie is not the share's");
     const std::string extra = FormDecode(RawField(body, "extra").value_or(""));
-    if (extra != "{\"sekey\":\"" + FormDecode(cookie) + "\"}")
+    if (extra != "{\"sekey\":\"" + PercentDecode(share->bdclnd) + "\"}")
       return RejectJson("extra does not hold the cookie");
   }
 
@@ -490,7 +497,28 @@ void SimulatedShareService::State::Serve(httplib::Server& server, bool https) {
   server.Get(".*", handler);
   server.Post(".*", handler);
   server.set_keep_alive_max_count(kKeepAliveRequests);
+  // Head and body go out in separate writes; without this each answer waits for a delayed ACK.
+  server.set_tcp_nodelay(true);
 }
+
+namespace {
+
+std::thread StartServing(httplib::Server& server) {
+  std::promise<void> started;
+  std::future<void> running = started.get_future();
+  std::thread thread([&server, &started] {
+    started.set_value();
+    server.listen_after_bind();
+  });
+  running.wait();
+  // The server marks itself running at the top of its accept loop, just after the thread starts.
+  const auto deadline = std::chrono::steady_clock::now() + kStartTimeout;
+  while (!server.is_running() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return thread;
+}
+
+}  // namespace
 
 SimulatedShareService::SimulatedShareService() : SimulatedShareService(Options{}) {}
 
@@ -543,9 +571,10 @@ bool SimulatedShareService::Start() {
             : (s.httpsServer->bind_to_port(s.options.host, s.options.httpsPort) ? s.options.httpsPort : -1);
     if (s.httpsPort <= 0) return false;
   }
-  // The sockets listen from the bind on, so a client may connect as soon as Start returns.
-  if (s.httpServer) s.httpThread = std::thread([&s] { s.httpServer->listen_after_bind(); });
-  if (s.httpsServer) s.httpsThread = std::thread([&s] { s.httpsServer->listen_after_bind(); });
+  // The sockets listen from the bind on, so a client may connect as soon as Start returns. Start still
+  // waits until each accept loop runs: a stop that came before it would be lost and the join would hang.
+  if (s.httpServer) s.httpThread = StartServing(*s.httpServer);
+  if (s.httpsServer) s.httpsThread = StartServing(*s.httpsServer);
   return true;
 }
 

@@ -18,6 +18,7 @@ struct LoggedRequest {
   std::string method;
   std::string target;  // path and query exactly as sent
   std::string path;
+  // As the server library hands them over: names in sorted order, percent escapes in values decoded.
   std::vector<std::pair<std::string, std::string>> headers;
   std::string body;
   int status = 0;

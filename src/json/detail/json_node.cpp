@@ -14,7 +14,6 @@ namespace {
 // Objects up to this many members are searched by a scan over their entries (hash compared first);
 // larger ones get a hash index.
 constexpr std::uint32_t kScanLimit = 8;
-constexpr std::uint32_t kFirstCapacity = 4;
 
 std::size_t TextBlockBytes(std::uint32_t length) {
   return sizeof(TextBlock) + length * sizeof(char16_t);
@@ -25,15 +24,29 @@ std::size_t ListBytes(std::uint32_t capacity) {
 std::size_t TableBytes(std::uint32_t capacity) {
   return sizeof(MemberTable) + capacity * sizeof(MemberEntry);
 }
+// A slot of the hash index: the key's hash beside the member's position, so that a probe compares
+// hashes without touching the member table or the key.
+struct IndexSlot {
+  std::uint32_t hash;
+  std::int32_t position;  // -1 for a free slot
+};
+
 std::size_t IndexBytes(std::uint32_t capacity) {
-  return sizeof(KeyIndex) + capacity * sizeof(std::int32_t);
+  return sizeof(KeyIndex) + capacity * sizeof(IndexSlot);
 }
 
-std::int32_t* Slots(KeyIndex* index) {
-  return reinterpret_cast<std::int32_t*>(index + 1);
+IndexSlot* Slots(KeyIndex* index) {
+  return reinterpret_cast<IndexSlot*>(index + 1);
 }
+// The key hash is a plain polynomial, so keys that differ only in their last characters land close
+// together; its bits are mixed before they pick a slot.
 std::uint32_t SlotOf(std::uint32_t hash, std::uint32_t shift) {
-  return (hash * 2654435769u) >> shift;
+  hash ^= hash >> 16;
+  hash *= 0x85EBCA6Bu;
+  hash ^= hash >> 13;
+  hash *= 0xC2B2AE35u;
+  hash ^= hash >> 16;
+  return hash >> shift;
 }
 
 JsonNode* NewNode(Kind kind, Source source) {
@@ -55,11 +68,26 @@ void FreeNodeMemory(JsonNode* node) {
   PoolFree(node, sizeof(JsonNode));
 }
 
+// Drops one reference; true when it was the last. The holder of the only reference is the only one who
+// could change the count, so that case needs no atomic read-modify-write.
+bool DropReference(JsonNode* node) {
+  if (node->refCount.load(std::memory_order_acquire) == 1) return true;
+  return node->refCount.fetch_sub(1, std::memory_order_acq_rel) == 1;
+}
+
 // The container lets go of one child: the parent link is cleared when it points here, and the child is
 // queued for destruction when that was its last reference.
 void LetGo(JsonNode* container, JsonNode* child, std::vector<JsonNode*>& doomed) {
   if (child->parent == container) child->parent = nullptr;
-  if (child->refCount.fetch_sub(1, std::memory_order_acq_rel) == 1) doomed.push_back(child);
+  if (!DropReference(child)) return;
+  // Most children are scalars: they go at once; containers wait on the work list.
+  if (child->kind == Kind::Array || child->kind == Kind::Object) {
+    doomed.push_back(child);
+    return;
+  }
+  if (child->kind == Kind::String) FreeTextBlock(child->value.text);
+  if (child->source == Source::Block) FreeTextBlock(child->extra.sourceText);
+  FreeNodeMemory(child);
 }
 
 void FreeIndex(JsonNode* object) {
@@ -115,7 +143,7 @@ void DestroyDoomed(std::vector<JsonNode*>& doomed) {
 bool ReserveItem(JsonNode* array) {
   NodeList* list = array->value.list;
   if (list != nullptr && list->count < list->capacity) return true;
-  const std::uint32_t capacity = list == nullptr ? kFirstCapacity : list->capacity * 2;
+  const std::uint32_t capacity = list == nullptr ? 1 : list->capacity * 2;
   auto* grown = static_cast<NodeList*>(PoolAlloc(ListBytes(capacity)));
   if (grown == nullptr) return false;
   grown->count = 0;
@@ -132,7 +160,7 @@ bool ReserveItem(JsonNode* array) {
 bool ReserveMember(JsonNode* object) {
   MemberTable* table = object->value.table;
   if (table != nullptr && table->count < table->capacity) return true;
-  const std::uint32_t capacity = table == nullptr ? kFirstCapacity : table->capacity * 2;
+  const std::uint32_t capacity = table == nullptr ? 1 : table->capacity * 2;
   auto* grown = static_cast<MemberTable*>(PoolAlloc(TableBytes(capacity)));
   if (grown == nullptr) return false;
   grown->count = 0;
@@ -148,18 +176,22 @@ bool ReserveMember(JsonNode* object) {
 
 void IndexInsert(KeyIndex* index, std::uint32_t hash, std::int32_t position) {
   const std::uint32_t mask = index->capacity - 1;
-  std::int32_t* slots = Slots(index);
+  IndexSlot* slots = Slots(index);
   std::uint32_t slot = SlotOf(hash, index->shift);
-  while (slots[slot] >= 0) slot = (slot + 1) & mask;
-  slots[slot] = position;
+  while (slots[slot].position >= 0) slot = (slot + 1) & mask;
+  slots[slot] = IndexSlot{hash, position};
 }
 
 // (Re)builds the hash index of a table past the scan limit; without memory for it lookups fall back to
 // the scan, which is slower but still right.
-void RebuildIndex(JsonNode* object) {
-  FreeIndex(object);
+void RebuildIndex(JsonNode* object, bool positionsKept = false) {
+  KeyIndex* old = object->extra.index;
+  object->extra.index = nullptr;
   MemberTable* table = object->value.table;
-  if (table == nullptr || table->count <= kScanLimit) return;
+  if (table == nullptr || table->count <= kScanLimit) {
+    if (old != nullptr) PoolFree(old, IndexBytes(old->capacity));
+    return;
+  }
   std::uint32_t capacity = 32;
   std::uint32_t shift = 27;
   while (capacity < table->count * 2) {
@@ -167,39 +199,61 @@ void RebuildIndex(JsonNode* object) {
     --shift;
   }
   auto* index = static_cast<KeyIndex*>(PoolAlloc(IndexBytes(capacity)));
-  if (index == nullptr) return;
-  index->capacity = capacity;
-  index->shift = shift;
-  std::memset(Slots(index), 0xFF, capacity * sizeof(std::int32_t));
-  const MemberEntry* entries = Entries(table);
-  for (std::uint32_t i = 0; i < table->count; ++i)
-    IndexInsert(index, entries[i].key->hash, static_cast<std::int32_t>(i));
+  if (index != nullptr) {
+    index->capacity = capacity;
+    index->shift = shift;
+    std::memset(static_cast<void*>(Slots(index)), 0xFF, capacity * sizeof(IndexSlot));
+    if (old != nullptr && positionsKept) {
+      // Growing: the old slots already hold the hash and position of every member they indexed.
+      for (std::uint32_t i = 0; i < old->capacity; ++i) {
+        if (Slots(old)[i].position >= 0) IndexInsert(index, Slots(old)[i].hash, Slots(old)[i].position);
+      }
+    } else {
+      const MemberEntry* entries = Entries(table);
+      for (std::uint32_t i = 0; i < table->count; ++i) {
+        IndexInsert(index, entries[i].key->hash, static_cast<std::int32_t>(i));
+      }
+    }
+  }
+  if (old != nullptr) PoolFree(old, IndexBytes(old->capacity));
   object->extra.index = index;
+}
+
+// Four-bit codes of the units a number token is made of; 0xF for any other unit.
+struct NibbleTable {
+  std::uint8_t codes[128];
+  constexpr NibbleTable() : codes() {
+    for (auto& code : codes) code = 0xF;
+    for (int d = 0; d < 10; ++d) codes['0' + d] = static_cast<std::uint8_t>(d);
+    codes[static_cast<int>('.')] = 10;
+    codes[static_cast<int>('e')] = 11;
+    codes[static_cast<int>('E')] = 12;
+    codes[static_cast<int>('+')] = 13;
+    codes[static_cast<int>('-')] = 14;
+  }
+};
+constexpr NibbleTable kNibbles;
+
+// Packs up to 16 units into one word; false when a unit has no code.
+bool PackHalf(const char16_t* units, std::size_t count, std::uint64_t& half) {
+  std::uint64_t packed = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint64_t code = units[i] < 128 ? kNibbles.codes[units[i]] : 0xF;
+    if (code == 0xF) return false;
+    packed |= code << (4 * i);
+  }
+  half = packed;
+  return true;
 }
 
 // Packs a number token four bits a unit, when it is short enough and holds only number characters.
 bool PackToken(JsonNode* node, std::u16string_view token) {
   if (token.size() > 32) return false;
+  const std::size_t low = token.size() < 16 ? token.size() : 16;
   std::uint64_t halves[2] = {0, 0};
-  for (std::size_t i = 0; i < token.size(); ++i) {
-    const char16_t c = token[i];
-    std::uint64_t code;
-    if (c >= u'0' && c <= u'9') {
-      code = c - u'0';
-    } else if (c == u'.') {
-      code = 10;
-    } else if (c == u'e') {
-      code = 11;
-    } else if (c == u'E') {
-      code = 12;
-    } else if (c == u'+') {
-      code = 13;
-    } else if (c == u'-') {
-      code = 14;
-    } else {
-      return false;
-    }
-    halves[i / 16] |= code << (4 * (i % 16));
+  if (!PackHalf(token.data(), low, halves[0]) ||
+      !PackHalf(token.data() + low, token.size() - low, halves[1])) {
+    return false;
   }
   node->value.bits = halves[0];
   node->extra.bits = halves[1];
@@ -323,7 +377,7 @@ void AddRef(JsonNode* node) {
 }
 
 void Release(JsonNode* node) {
-  if (node == nullptr || node->refCount.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+  if (node == nullptr || !DropReference(node)) return;
   // A node whose last reference goes is held by no container (each holds one), so there is nothing to
   // unlink from; its children are let go of without searching anything.
   std::vector<JsonNode*> doomed{node};
@@ -462,9 +516,12 @@ std::int32_t TableFind(const JsonNode* object, std::u16string_view key, std::uin
   };
   if (KeyIndex* index = object->extra.index) {
     const std::uint32_t mask = index->capacity - 1;
-    const std::int32_t* slots = Slots(index);
-    for (std::uint32_t slot = SlotOf(hash, index->shift); slots[slot] >= 0; slot = (slot + 1) & mask) {
-      if (matches(static_cast<std::uint32_t>(slots[slot]))) return slots[slot];
+    const IndexSlot* slots = Slots(index);
+    for (std::uint32_t slot = SlotOf(hash, index->shift); slots[slot].position >= 0;
+         slot = (slot + 1) & mask) {
+      if (slots[slot].hash == hash && matches(static_cast<std::uint32_t>(slots[slot].position))) {
+        return slots[slot].position;
+      }
     }
     return -1;
   }
@@ -495,11 +552,12 @@ bool ObjectSetMember(JsonNode* object, std::u16string_view key, std::uint32_t ha
   Entries(table)[position] = MemberEntry{block, child};
   child->parent = object;
   if (table->count > kScanLimit) {
-    KeyIndex* index = object->extra.index;
-    if (index == nullptr || table->count * 2 > index->capacity) {
-      RebuildIndex(object);
+    if (object->extra.index == nullptr) {
+      RebuildIndex(object);  // from the entries, the new one included
     } else {
-      IndexInsert(index, hash, static_cast<std::int32_t>(position));
+      if (table->count * 2 > object->extra.index->capacity) RebuildIndex(object, true);
+      if (object->extra.index != nullptr)
+        IndexInsert(object->extra.index, hash, static_cast<std::int32_t>(position));
     }
   }
   return true;

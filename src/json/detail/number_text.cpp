@@ -9,6 +9,13 @@ namespace corvelle::detail {
 
 namespace {
 
+// 10^k for the k fraction digits read in the exact part; every one of them is exact in double, as
+// the scale the reader multiplies up step by step is.
+constexpr int kMaxExactFraction = 22;
+constexpr double kPowersOfTen[kMaxExactFraction + 1] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
 bool IsDigit(char16_t c) {
   return c >= u'0' && c <= u'9';
 }
@@ -28,24 +35,19 @@ std::size_t SkipBlanksAndSign(std::u16string_view token, bool& negative) {
 }  // namespace
 
 NumberClass ClassifyNumber(std::u16string_view token) {
-  bool first = true;
-  bool real = false;
-  int dots = 0;
+  // One pass: units at or below 32 are skipped, the first other unit must open a number, and the
+  // counts of ".", "e"/"E" and later signs decide the rest.
+  std::size_t i = 0;
+  while (i < token.size() && token[i] <= 32) ++i;
+  if (i == token.size()) return NumberClass::None;
+  const char16_t first = token[i];
+  int dots = first == u'.' ? 1 : 0;
+  if (dots == 0 && first != u'+' && first != u'-' && !IsDigit(first)) return NumberClass::None;
   int exponents = 0;
   int signs = 0;
-  for (const char16_t c : token) {
-    if (c <= 32) continue;
-    if (first) {
-      first = false;
-      if (c == u'.') {
-        ++dots;
-        real = true;
-      } else if (!(c == u'+' || c == u'-' || IsDigit(c))) {
-        return NumberClass::None;
-      }
-      continue;
-    }
-    if (IsDigit(c)) continue;
+  for (++i; i < token.size(); ++i) {
+    const char16_t c = token[i];
+    if (IsDigit(c) || c <= 32) continue;
     if (c == u'.') {
       ++dots;
     } else if (c == u'e' || c == u'E') {
@@ -55,10 +57,9 @@ NumberClass ClassifyNumber(std::u16string_view token) {
     } else {
       return NumberClass::None;
     }
-    real = true;
   }
-  if (first || dots > 1 || exponents > 1 || signs > 1) return NumberClass::None;
-  return real ? NumberClass::Real : NumberClass::Integer;
+  if (dots > 1 || exponents > 1 || signs > 1) return NumberClass::None;
+  return dots + exponents + signs > 0 ? NumberClass::Real : NumberClass::Integer;
 }
 
 std::int64_t TruncateToInteger(double value) {
@@ -83,13 +84,38 @@ std::int64_t ParseInteger(std::u16string_view token) {
 double ParseReal(std::u16string_view token) {
   bool negative = false;
   std::size_t i = SkipBlanksAndSign(token, negative);
-  double mantissa = 0;
-  double scale = 1;
-  for (; i < token.size() && IsDigit(token[i]); ++i) mantissa = mantissa * 10 + (token[i] - u'0');
-  if (i < token.size() && token[i] == u'.') ++i;
-  for (; i < token.size() && IsDigit(token[i]); ++i) {
-    mantissa = mantissa * 10 + (token[i] - u'0');
-    scale *= 10;
+  // mantissa * 10 + digit in double arithmetic. While the mantissa stays below 2^53 every such step is
+  // exact, so it is done in integers, which is quicker; past that the double steps (and their
+  // rounding) take over unchanged.
+  constexpr std::uint64_t kExactLimit = (std::uint64_t{1} << 53) / 10 - 1;
+  std::uint64_t exact = 0;
+  int fractionDigits = 0;
+  bool inFraction = false;
+  bool seenDot = false;
+  for (; i < token.size(); ++i) {
+    const char16_t c = token[i];
+    if (IsDigit(c)) {
+      if (exact > kExactLimit || (inFraction && fractionDigits == kMaxExactFraction)) break;
+      exact = exact * 10 + (c - u'0');
+      fractionDigits += inFraction ? 1 : 0;
+    } else if (c == u'.' && !seenDot) {
+      seenDot = inFraction = true;
+    } else {
+      break;
+    }
+  }
+  double mantissa = static_cast<double>(exact);
+  double scale = kPowersOfTen[fractionDigits];
+  for (; i < token.size(); ++i) {
+    const char16_t c = token[i];
+    if (IsDigit(c)) {
+      mantissa = mantissa * 10 + (c - u'0');
+      if (inFraction) scale *= 10;
+    } else if (c == u'.' && !seenDot) {
+      seenDot = inFraction = true;
+    } else {
+      break;
+    }
   }
   double value = (negative ? -mantissa : mantissa) / scale;
   if (i < token.size() && (token[i] == u'e' || token[i] == u'E')) {
@@ -107,39 +133,62 @@ double ParseReal(std::u16string_view token) {
   return value;
 }
 
-std::size_t FormatInteger(std::int64_t value, char* out) {
-  return static_cast<std::size_t>(std::to_chars(out, out + 24, value).ptr - out);
+namespace {
+
+// Splits to_chars' scientific text "d.ddde±x" into its digits and exponent; answers the digit count.
+int SplitScientific(const char* text, const char* end, char* digits, int& exponent) {
+  const char* e = static_cast<const char*>(std::memchr(text, 'e', static_cast<std::size_t>(end - text)));
+  int count = 0;
+  for (const char* p = text; p < e; ++p) {
+    if (*p != '.') digits[count++] = *p;
+  }
+  std::from_chars(e[1] == '+' ? e + 2 : e + 1, end, exponent);
+  return count;
 }
 
-std::size_t FormatReal(double value, char* out) {
-  char* p = out;
-  if (std::signbit(value)) *p++ = '-';
-  if (std::isnan(value)) {
-    std::memcpy(p, "nan", 3);
-    return static_cast<std::size_t>(p + 3 - out);
+// The value's decimal digits correctly rounded to at most 13 significant digits, trailing zeros
+// dropped, as printf's %.13g has them; answers their count. The shortest digits that read back as the
+// value lie within half a unit of its last binary place of the exact value, which is at most a few
+// units of the 17th decimal digit; so they settle the rounding unless the digits past the 13th are
+// close to a half, and only then is the slower exact conversion asked.
+int ThirteenDigits(double magnitude, char* digits, int& exponent) {
+  char text[40];
+  if (magnitude < std::numeric_limits<double>::min()) {
+    // Subnormal values carry fewer binary digits than 13 decimal ones need: no shortcut.
+    const auto exact = std::to_chars(text, text + sizeof text, magnitude, std::chars_format::scientific, 12);
+    int count = SplitScientific(text, exact.ptr, digits, exponent);
+    while (count > 1 && digits[count - 1] == '0') --count;
+    return count;
   }
-  if (std::isinf(value)) {
-    std::memcpy(p, "inf", 3);
-    return static_cast<std::size_t>(p + 3 - out);
+  auto result = std::to_chars(text, text + sizeof text, magnitude, std::chars_format::scientific);
+  int count = SplitScientific(text, result.ptr, digits, exponent);
+  if (count > 13) {
+    int tail = 0;  // digits 14 to 17, as a number of units of the 17th
+    for (int k = 13; k < 17; ++k) tail = tail * 10 + (k < count ? digits[k] - '0' : 0);
+    if (tail >= 4950 && tail <= 5050) {
+      result = std::to_chars(text, text + sizeof text, magnitude, std::chars_format::scientific, 12);
+      count = SplitScientific(text, result.ptr, digits, exponent);
+    } else {
+      const bool up = tail > 5000;
+      count = 13;
+      if (up) {
+        int k = 12;
+        while (k >= 0 && digits[k] == '9') digits[k--] = '0';
+        if (k >= 0) {
+          ++digits[k];
+        } else {
+          digits[0] = '1';
+          ++exponent;
+        }
+      }
+    }
   }
-  if (value == 0) {
-    *p++ = '0';
-    return static_cast<std::size_t>(p - out);
-  }
-  // Thirteen significant digits, correctly rounded like printf, in the form d.dddddddddddde±x; then laid
-  // out the way %g lays them out.
-  char scientific[40];
-  const auto result = std::to_chars(scientific, scientific + sizeof scientific, std::fabs(value),
-                                    std::chars_format::scientific, 12);
-  const char* e = static_cast<const char*>(std::memchr(scientific, 'e', result.ptr - scientific));
-  int exponent = 0;
-  std::from_chars(e[1] == '+' ? e + 2 : e + 1, result.ptr, exponent);
-  char digits[13];
-  digits[0] = scientific[0];
-  std::memcpy(digits + 1, scientific + 2, 12);
-  int significant = 13;
-  while (significant > 1 && digits[significant - 1] == '0') --significant;
+  while (count > 1 && digits[count - 1] == '0') --count;
+  return count;
+}
 
+// Lays significant digits out the way %g does: plain for exponents from -4 to 12, else d.ddde±xx.
+char* LayOut(const char* digits, int significant, int exponent, char* p) {
   if (exponent < -4 || exponent >= 13) {
     *p++ = digits[0];
     if (significant > 1) {
@@ -167,7 +216,119 @@ std::size_t FormatReal(double value, char* out) {
       p += significant - whole;
     }
   }
-  return static_cast<std::size_t>(p - out);
+  return p;
 }
 
+}  // namespace
+
+std::size_t FormatInteger(std::int64_t value, char* out) {
+  return static_cast<std::size_t>(std::to_chars(out, out + 24, value).ptr - out);
+}
+
+std::size_t FormatReal(double value, char* out) {
+  char* p = out;
+  if (std::signbit(value)) *p++ = '-';
+  if (std::isnan(value)) {
+    std::memcpy(p, "nan", 3);
+    return static_cast<std::size_t>(p + 3 - out);
+  }
+  if (std::isinf(value)) {
+    std::memcpy(p, "inf", 3);
+    return static_cast<std::size_t>(p + 3 - out);
+  }
+  if (value == 0) {
+    *p++ = '0';
+    return static_cast<std::size_t>(p - out);
+  }
+  char digits[17];
+  int exponent = 0;
+  const int significant = ThirteenDigits(std::fabs(value), digits, exponent);
+  return static_cast<std::size_t>(LayOut(digits, significant, exponent, p) - out);
+}
+
+namespace {
+
+// The work of FormatDecimalToken over `count` units handed out one by one by `next`.
+template <typename NextUnit>
+bool FormatDecimal(std::size_t count, NextUnit next, char* out, std::size_t& length) {
+  if (count == 0) return false;
+  char16_t c = next();
+  const bool negative = c == u'-';
+  std::size_t i = 0;
+  if (c == u'-' || c == u'+') {
+    if (++i == count) return false;
+    c = next();
+  }
+  char digits[20];
+  int kept = 0;            // significant digits kept
+  int integerDigits = 0;   // digits before the point, leading zeros included
+  int fractionDigits = 0;  // digits after it
+  int leadingZeros = 0;    // zeros before the first significant digit
+  bool dot = false;
+  for (;;) {
+    if (c == u'.' && !dot) {
+      dot = true;
+    } else {
+      const unsigned digit = static_cast<unsigned>(c) - u'0';
+      if (digit > 9) return false;
+      ++(dot ? fractionDigits : integerDigits);
+      if (kept == 0 && digit == 0) {
+        ++leadingZeros;
+      } else {
+        if (kept == 19) return false;
+        digits[kept++] = static_cast<char>('0' + digit);
+      }
+    }
+    if (++i == count) break;
+    c = next();
+  }
+  // Beyond 22 fraction digits the reader's scale is inexact and the bound on its error no longer holds.
+  if (kept == 0 || fractionDigits > 22) return false;
+  int exponent = integerDigits - leadingZeros - 1;
+  if (kept > 13) {
+    int tail = 0;  // digits 14 to 17, as a number of units of the 17th
+    for (int k = 13; k < 17; ++k) tail = tail * 10 + (k < kept ? digits[k] - '0' : 0);
+    if (tail >= 4900 && tail <= 5100) return false;
+    kept = 13;
+    if (tail > 5000) {
+      int k = 12;
+      while (k >= 0 && digits[k] == '9') digits[k--] = '0';
+      if (k >= 0) {
+        ++digits[k];
+      } else {
+        digits[0] = '1';
+        ++exponent;
+      }
+    }
+  }
+  while (kept > 1 && digits[kept - 1] == '0') --kept;
+  char* p = out;
+  if (negative) *p++ = '-';
+  length = static_cast<std::size_t>(LayOut(digits, kept, exponent, p) - out);
+  return true;
+}
+
+}  // namespace
+
+bool FormatDecimalToken(std::u16string_view token, char* out, std::size_t& length) {
+  std::size_t i = 0;
+  return FormatDecimal(
+      token.size(), [&] { return token[i++]; }, out, length);
+}
+
+bool FormatPackedDecimal(std::uint64_t low, std::uint64_t high, std::size_t count, char* out,
+                         std::size_t& length) {
+  static constexpr char16_t kUnits[] = u"0123456789.eE+-";
+  std::size_t i = 0;
+  std::uint64_t word = low;
+  return FormatDecimal(
+      count,
+      [&] {
+        if (i++ == 16) word = high;
+        const char16_t unit = kUnits[word & 0xF];
+        word >>= 4;
+        return unit;
+      },
+      out, length);
+}
 }  // namespace corvelle::detail

@@ -28,6 +28,16 @@ enum class NumberClass { None, Integer, Real };
 // answers the length.
 std::size_t FormatReal(double value, char* out);
 
+// "%.13g" of ParseReal(token) worked out from the token's own digits, which spares reading the value and
+// converting it back. Only for plain decimal tokens (a sign, digits, one "."), and only when their
+// digits past the 13th are not close to a half: the value read may lie a few units of the 17th digit
+// off the token's exact value. False otherwise, and the caller formats the value.
+bool FormatDecimalToken(std::u16string_view token, char* out, std::size_t& length);
+
+// The same for a token packed four bits a unit ("0123456789.eE+-"), 16 units a word.
+bool FormatPackedDecimal(std::uint64_t low, std::uint64_t high, std::size_t count, char* out,
+                         std::size_t& length);
+
 // Signed decimal digits. Needs 24 bytes of room; answers the length.
 std::size_t FormatInteger(std::int64_t value, char* out);
 

@@ -315,7 +315,9 @@ std::uint32_t CurlTransfer::WaitUntilSent() {
   if (const std::uint32_t error = Drive([this] { return headComplete_ || RequestSent(); }); error != 0) {
     return error;
   }
-  return done_ && result_ != CURLE_OK ? FailureCode() : 0;
+  // A short exchange can end, even in failure, before this returns; once its head is in, any failure
+  // belongs to the body and shows when the body is read.
+  return done_ && result_ != CURLE_OK && !headComplete_ ? FailureCode() : 0;
 }
 
 std::uint32_t CurlTransfer::WaitForHead() {
