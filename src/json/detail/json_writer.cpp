@@ -109,6 +109,7 @@ class Writer {
   }
 
   void Append(std::u16string_view text) {
+    if (text.empty()) return;  // an empty view may carry no pointer at all
     Reserve(text.size());
     std::memcpy(out_, text.data(), text.size() * sizeof(char16_t));
     out_ += text.size();
@@ -147,7 +148,7 @@ class Writer {
         }
         *out_++ = c;
       }
-    } else {
+    } else if (!text.empty()) {
       std::memcpy(out_, text.data(), text.size() * sizeof(char16_t));
       out_ += text.size();
     }
