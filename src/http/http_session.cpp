@@ -16,8 +16,7 @@ namespace {
 
 namespace api = platform;
 
-constexpr std::u16string_view kDefaultUserAgent = u"Mozilla/5.0 (compatible; MSIE 10.0; Windows NT 6.2)";
-constexpr std::string_view kDefaultUserAgentText = "Mozilla/5.0 (compatible; MSIE 10.0; Windows NT 6.2)";
+constexpr std::string_view kDefaultUserAgent = "Mozilla/5.0 (compatible; MSIE 10.0; Windows NT 6.2)";
 constexpr std::string_view kFormContentType = "application/x-www-form-urlencoded";
 constexpr int kDefaultTimeouts[4] = {10000, 15000, 120000, 300000};
 
@@ -97,11 +96,13 @@ HttpSession::HttpSession(const HttpSession& other)
 }
 
 void HttpSession::Open(std::optional<std::string_view> agent) {
-  if (sessionHandle != 0 || connectionHandle != 0 || requestHandle != 0 || bodyBuffer) Close();
+  if (sessionHandle != 0 || connectionHandle != 0 || requestHandle != 0 || bodyBuffer.Data() != nullptr) {
+    Close();
+  }
   userAgent = agent ? std::optional<Text>(Text(*agent)) : std::nullopt;
-  sessionHandle = api::HttpOpen(agent ? TextToUtf16(*agent) : WideText(kDefaultUserAgent));
-  bodyBuffer.reset(static_cast<std::uint8_t*>(std::malloc(kInitialBodyBlock)));
-  bodyCapacity = bodyBuffer ? kInitialBodyBlock : 0;
+  sessionHandle = api::HttpOpen(TextToUtf16(agent.value_or(kDefaultUserAgent)));
+  bodyBuffer.Release();
+  static_cast<void>(bodyBuffer.Resize(kInitialBodyBlock));
   std::copy(std::begin(kDefaultTimeouts), std::end(kDefaultTimeouts), std::begin(timeouts));
 }
 
@@ -109,8 +110,7 @@ void HttpSession::Close() {
   if (requestHandle != 0) api::HttpCloseHandle(requestHandle);
   if (connectionHandle != 0) api::HttpCloseHandle(connectionHandle);
   if (sessionHandle != 0) api::HttpCloseHandle(sessionHandle);
-  bodyBuffer.reset();
-  bodyCapacity = 0;
+  bodyBuffer.Release();
   requestHandle = 0;
   connectionHandle = 0;
   sessionHandle = 0;
@@ -328,27 +328,27 @@ Bytes HttpSession::GetResponseBytes() {
   if (bodyLength == 0) {
     const std::size_t announced = contentLength < 0 ? 0 : static_cast<std::size_t>(contentLength);
     std::size_t capacity = announced == 0 ? kInitialBodyBlock : std::min(announced, kAnnouncedLengthStep);
-    if (!ResizeBody(capacity)) return {};
+    if (!bodyBuffer.Resize(capacity)) return {};
     std::size_t total = 0;
     for (;;) {
       std::size_t available = 0;
       if (!api::HttpQueryDataAvailable(requestHandle, available) || available < 1) break;
       const std::size_t needed = total + std::min(available, kBodyLimit);
       if (needed > kBodyLimit) break;
-      if (needed > bodyCapacity) {
+      if (needed > bodyBuffer.Capacity()) {
         if (announced == 0 || needed > announced) {
           // Unannounced (or overrun) lengths grow geometrically so a long body is not copied over and
           // over again.
-          capacity = std::max(needed + kUnknownLengthStep, bodyCapacity * 2);
+          capacity = std::max(needed + kUnknownLengthStep, bodyBuffer.Capacity() * 2);
         } else if (announced - needed > kAnnouncedLengthStep) {
           capacity = needed + kAnnouncedLengthStep;
         } else {
           capacity = announced;
         }
-        if (!ResizeBody(std::min(capacity, kBodyLimit))) break;
+        if (!bodyBuffer.Resize(std::min(capacity, kBodyLimit))) break;
       }
       std::size_t read = 0;
-      if (!api::HttpReadData(requestHandle, bodyBuffer.get() + total, bodyCapacity - total, read) ||
+      if (!api::HttpReadData(requestHandle, bodyBuffer.Data() + total, bodyBuffer.Capacity() - total, read) ||
           read == 0) {
         break;
       }
@@ -356,7 +356,11 @@ Bytes HttpSession::GetResponseBytes() {
     }
     bodyLength = static_cast<int>(total);
   }
-  return Bytes(bodyBuffer.get(), bodyBuffer.get() + bodyLength);
+  Bytes body;
+  body.reserve(static_cast<std::size_t>(bodyLength));
+  detail::PrefaultForWriting(body.data(), body.capacity());
+  body.assign(bodyBuffer.Data(), bodyBuffer.Data() + bodyLength);
+  return body;
 }
 
 Text HttpSession::GetResponseText() {
@@ -516,7 +520,7 @@ bool HttpSession::SetRequestCookies(std::string_view cookies) {
 }
 
 bool HttpSession::SetUserAgent(std::optional<std::string_view> value) {
-  return SetHeader("User-Agent", value.value_or(kDefaultUserAgentText));
+  return SetHeader("User-Agent", value.value_or(kDefaultUserAgent));
 }
 
 bool HttpSession::SetReferer(std::optional<std::string_view> value) {
@@ -633,15 +637,6 @@ bool HttpSession::SendOnce(const void* body, std::size_t length, int keepOnEmpty
   }
   if (!received) return false;
   static_cast<void>(CaptureResponse(keepOnEmpty));
-  return true;
-}
-
-bool HttpSession::ResizeBody(std::size_t capacity) {
-  void* resized = std::realloc(bodyBuffer.get(), std::max<std::size_t>(capacity, 1));
-  if (resized == nullptr) return false;
-  static_cast<void>(bodyBuffer.release());
-  bodyBuffer.reset(static_cast<std::uint8_t*>(resized));
-  bodyCapacity = capacity;
   return true;
 }
 

@@ -2,12 +2,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <memory>
 #include <optional>
 #include <span>
 #include <string_view>
 
+#include "http/detail/body_block.h"
 #include "platform/http_api.h"
 #include "text/text_types.h"
 
@@ -128,9 +127,9 @@ class HttpSession {
   bool SetProxy(std::optional<std::string_view> proxy = std::nullopt,
                 std::optional<std::string_view> user = std::nullopt,
                 std::optional<std::string_view> password = std::nullopt);
-  // Server credentials for the open request (target absent = server 0, scheme absent = basic 1).
+  // Server credentials for the open request (target absent = server 0, authScheme absent = basic 1).
   bool SetCredentials(std::string_view user, std::string_view password,
-                      std::optional<int> target = std::nullopt, std::optional<int> scheme = std::nullopt);
+                      std::optional<int> target = std::nullopt, std::optional<int> authScheme = std::nullopt);
   // A raw integer option on the session (selector absent or other), connection (1) or request (2) handle.
   bool SetOption(std::optional<int> selector, std::uint32_t option, std::uint32_t value, std::size_t size);
   // Absent: follow; given: follow when its lowest bit is 1.
@@ -190,7 +189,7 @@ class HttpSession {
   [[nodiscard]] bool IsPost() const { return isPost != 0; }
   [[nodiscard]] int ContentLength() const { return contentLength; }
   [[nodiscard]] int BodyLength() const { return bodyLength; }
-  [[nodiscard]] std::size_t BodyCapacity() const { return bodyCapacity; }
+  [[nodiscard]] std::size_t BodyCapacity() const { return bodyBuffer.Capacity(); }
   [[nodiscard]] bool AutoHeaders() const { return autoHeaders != 0; }
   [[nodiscard]] int CookieMode() const { return cookieMode; }
   [[nodiscard]] int CookieJarLength() const { return cookieJarLength; }
@@ -200,15 +199,9 @@ class HttpSession {
   [[nodiscard]] bool IgnoreCertErrorsPending() const { return ignoreCertErrorsPending != 0; }
 
  private:
-  struct FreeDeleter {
-    void operator()(std::uint8_t* block) const { std::free(block); }
-  };
-  using BodyBlock = std::unique_ptr<std::uint8_t, FreeDeleter>;
-
   bool SendBody(const void* body, std::size_t length, std::optional<int> keepOnEmpty,
                 std::optional<int> retries);
   bool SendOnce(const void* body, std::size_t length, int keepOnEmpty, int retries);
-  bool ResizeBody(std::size_t capacity);
   void ForgetResponse();
   bool AddHeaderText(std::string_view header, std::uint32_t flags);
   bool SetTextOption(platform::HttpHandle handle, std::uint32_t option, std::string_view value);
@@ -225,10 +218,7 @@ class HttpSession {
   Text url;
   int scheme = 0;
   int isPost = 0;
-  // The body block is grown with realloc: large blocks are remapped rather than copied, which keeps
-  // growing towards an announced length of hundreds of megabytes cheap.
-  BodyBlock bodyBuffer;
-  std::size_t bodyCapacity = 0;
+  detail::BodyBlock bodyBuffer;
   int bodyLength = 0;
   int contentLength = 0;
   Text responseHeaders;

@@ -143,6 +143,16 @@ TEST_F(HttpCookieModeTest, ModeZeroLeavesCookiesToThePlatformUntilSetByHand) {
   ASSERT_TRUE(session.SetRequestCookies("manual=1"));
   ASSERT_TRUE(session.SendText());
   EXPECT_EQ(ParseWireRequest(server.Requests().back()).Header("Cookie"), "manual=1");
+  // A Cookie header set by hand, in any letter case, also keeps the platform's cookies off the request.
+  ASSERT_TRUE(session.OpenRequest("GET", server.Origin() + "/"));
+  ASSERT_TRUE(session.SetHeader("COOKIE", "byhand=1"));
+  ASSERT_TRUE(session.SendText());
+  EXPECT_EQ(ParseWireRequest(server.Requests().back()).Header("Cookie"), "byhand=1");
+  ASSERT_TRUE(session.OpenRequest("GET", server.Origin() + "/"));
+  ASSERT_TRUE(session.AddHeaderLines("X-A:1\r\ncookie:lines=1"));
+  ASSERT_TRUE(session.SendText());
+  EXPECT_EQ(ParseWireRequest(server.Requests().back()).Header("Cookie"), "lines=1");
+  EXPECT_EQ(SendTo("/").Header("Cookie"), "s=1");
 }
 
 TEST(HttpResponseCookieTest, ReadsSetCookieHeadersOnly) {
