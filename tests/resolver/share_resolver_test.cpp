@@ -141,6 +141,15 @@ TEST_P(ShareResolverTest, ProtectedShareWithoutPasswordIsNotUsable) {
   EXPECT_EQ(resolver_.Context().fid_list, "[]");
 }
 
+// A link the session cannot even open must not be scraped from the previous page still held.
+TEST_P(ShareResolverTest, UnopenableLinkDoesNotReuseThePreviousPage) {
+  const std::string link = AddShare(MakeShare("Open4"));
+  ASSERT_TRUE(resolver_.LoadShare(link, std::nullopt, &error_));
+  EXPECT_FALSE(resolver_.LoadShare("http://bad host/s/1x", std::nullopt, &error_));
+  EXPECT_EQ(resolver_.Context().uk, "");
+  EXPECT_EQ(resolver_.Context().fid_list, "[]");
+}
+
 TEST_P(ShareResolverTest, CaptchaTurnWithRightAnswer) {
   const std::string link = AddShare(MakeShare("Captcha1", "", true));
   ASSERT_EQ(Resolve(link), -20);
