@@ -478,17 +478,6 @@ bool ArrayAppendChild(JsonNode* array, JsonNode* child) {
   return true;
 }
 
-bool ListInsert(JsonNode* array, std::uint32_t index, JsonNode* child) {
-  if (index > ItemCount(array) || !ReserveItem(array)) return false;
-  NodeList* list = array->value.list;
-  JsonNode** items = Items(list);
-  std::memmove(items + index + 1, items + index, (list->count - index) * sizeof(JsonNode*));
-  items[index] = child;
-  ++list->count;
-  child->parent = array;
-  return true;
-}
-
 JsonNode* ListTakeAt(JsonNode* array, std::uint32_t index) {
   NodeList* list = array->value.list;
   JsonNode** items = Items(list);
