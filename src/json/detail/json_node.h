@@ -144,6 +144,7 @@ void SetIntegerValue(JsonNode* node, std::int64_t value);
 }
 // Makes the node an Array when needed, sets the child's parent and appends it.
 [[nodiscard]] bool ArrayAppendChild(JsonNode* array, JsonNode* child);
+// Takes the item at index out of the list (later items move down), clears its parent link when it
 // points here and answers it, still holding the list's reference, which passes to the caller.
 [[nodiscard]] JsonNode* ListTakeAt(JsonNode* array, std::uint32_t index);
 // Replaces the item at index: the old item leaves (its reference passes to the caller).
