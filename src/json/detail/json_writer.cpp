@@ -158,8 +158,11 @@ class Writer {
   // A Real as read keeps its token; most tokens give the text straight from their digits.
   void WriteReal(const JsonNode* node, char* digits) {
     std::size_t length = 0;
-    if (node->source == Source::Packed &&
-        FormatPackedDecimal(node->value.bits, node->extra.bits, node->packedLength, digits, length)) {
+    const bool fromToken =
+        (node->source == Source::Packed &&
+         FormatPackedDecimal(node->value.bits, node->extra.bits, node->packedLength, digits, length)) ||
+        (node->source == Source::Block && FormatDecimalToken(View(node->extra.sourceText), digits, length));
+    if (fromToken) {
       AppendAscii(digits, length);
       return;
     }
