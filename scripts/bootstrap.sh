@@ -15,7 +15,7 @@ packages=(
   # benchmarks
   libbenchmark-dev rapidjson-dev nlohmann-json3-dev
   # running the window: a font covering the Chinese captions, a virtual display for screenshots
-  fonts-wqy-microhei xvfb xauth x11-apps netpbm
+  fonts-wqy-microhei xvfb xauth x11-apps netpbm xdotool
 )
 
 missing=()

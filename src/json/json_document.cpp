@@ -415,26 +415,31 @@ std::int64_t JsonDocument::GetInteger(JsonPath path) const {
   return GetIntegerW(std::u16string_view(WidePath(path)));
 }
 
-std::int32_t JsonDocument::GetKeysW(JsonPathW path, std::vector<WideText>& keys) const {
-  const JsonNode* node = root == nullptr ? nullptr : detail::ResolvePath(root, WidePath(path));
+namespace {
+
+// The member keys of the Object at path, each through `convert`, in member order; 0 and `keys`
+// untouched when the node is not an Object.
+template <typename Key, typename Convert>
+std::int32_t CollectKeys(JsonNode* root, std::u16string_view path, std::vector<Key>& keys, Convert convert) {
+  const JsonNode* node = root == nullptr ? nullptr : detail::ResolvePath(root, path);
   if (node == nullptr || node->kind != Kind::Object) return 0;
-  std::vector<WideText> result;
+  std::vector<Key> result;
   result.reserve(detail::MemberCount(node));
   for (std::uint32_t i = 0; i < detail::MemberCount(node); ++i) {
-    result.emplace_back(detail::View(detail::MemberAt(node, i).key));
+    result.push_back(convert(detail::View(detail::MemberAt(node, i).key)));
   }
   keys = std::move(result);
   return static_cast<std::int32_t>(keys.size());
 }
 
+}  // namespace
+
+std::int32_t JsonDocument::GetKeysW(JsonPathW path, std::vector<WideText>& keys) const {
+  return CollectKeys(root, WidePath(path), keys, [](std::u16string_view key) { return WideText(key); });
+}
+
 std::int32_t JsonDocument::GetKeys(JsonPath path, std::vector<Text>& keys) const {
-  std::vector<WideText> wide;
-  const std::int32_t count = GetKeysW(std::u16string_view(WidePath(path)), wide);
-  const JsonNode* node = root == nullptr ? nullptr : detail::ResolvePath(root, WidePath(path));
-  if (node == nullptr || node->kind != Kind::Object) return count;
-  keys.clear();
-  for (const WideText& key : wide) keys.push_back(Utf16ToText(key));
-  return count;
+  return CollectKeys(root, WidePath(path), keys, [](std::u16string_view key) { return Utf16ToText(key); });
 }
 
 std::int32_t JsonDocument::GetChildrenW(JsonPathW path, std::vector<JsonDocument>& children) const {

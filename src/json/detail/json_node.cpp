@@ -160,7 +160,7 @@ bool ReserveItem(JsonNode* array) {
 bool ReserveMember(JsonNode* object) {
   MemberTable* table = object->value.table;
   if (table != nullptr && table->count < table->capacity) return true;
-  const std::uint32_t capacity = table == nullptr ? 1 : table->capacity * 2;
+  const std::uint32_t capacity = table == nullptr ? 4 : table->capacity * 2;
   auto* grown = static_cast<MemberTable*>(PoolAlloc(TableBytes(capacity)));
   if (grown == nullptr) return false;
   grown->count = 0;
@@ -263,15 +263,21 @@ bool PackToken(JsonNode* node, std::u16string_view token) {
 }
 
 // Decimal text of a value with at most 15 digits reads back exactly; such a token can be rebuilt from
-// the value and need not be kept.
-bool IsPlainInteger(std::u16string_view token) {
-  std::size_t i = !token.empty() && token[0] == u'-' ? 1 : 0;
+// the value and need not be kept. Its value is read here too: below 2^53 integer steps and the
+// reader's double steps agree.
+bool ReadPlainInteger(std::u16string_view token, std::int64_t& value) {
+  const bool negative = !token.empty() && token[0] == u'-';
+  std::size_t i = negative ? 1 : 0;
   const std::size_t digits = token.size() - i;
   if (digits == 0 || digits > 15) return false;
-  if (token[i] == u'0' && (digits > 1 || i == 1)) return false;
+  if (token[i] == u'0' && (digits > 1 || negative)) return false;
+  std::int64_t magnitude = 0;
   for (; i < token.size(); ++i) {
-    if (token[i] < u'0' || token[i] > u'9') return false;
+    const unsigned digit = static_cast<unsigned>(token[i]) - u'0';
+    if (digit > 9) return false;
+    magnitude = magnitude * 10 + digit;
   }
+  value = negative ? -magnitude : magnitude;
   return true;
 }
 
@@ -352,10 +358,7 @@ JsonNode* NewRawNode(std::u16string_view text) {
 JsonNode* NewNumberNode(Kind kind, std::u16string_view token) {
   JsonNode* node = NewNode(kind, Source::Derived);
   if (node == nullptr) return nullptr;
-  if (kind == Kind::Integer && IsPlainInteger(token)) {
-    node->value.integer = ParseInteger(token);
-    return node;
-  }
+  if (kind == Kind::Integer && ReadPlainInteger(token, node->value.integer)) return node;
   if (PackToken(node, token)) return node;
   // A long or unusual token: the value is read now and the token kept beside it.
   node->extra.sourceText = NewTextBlock(token);
@@ -472,17 +475,6 @@ bool ArrayAppendChild(JsonNode* array, JsonNode* child) {
   child->parent = array;
   NodeList* list = array->value.list;
   Items(list)[list->count++] = child;
-  return true;
-}
-
-bool ListInsert(JsonNode* array, std::uint32_t index, JsonNode* child) {
-  if (index > ItemCount(array) || !ReserveItem(array)) return false;
-  NodeList* list = array->value.list;
-  JsonNode** items = Items(list);
-  std::memmove(items + index + 1, items + index, (list->count - index) * sizeof(JsonNode*));
-  items[index] = child;
-  ++list->count;
-  child->parent = array;
   return true;
 }
 

@@ -144,8 +144,6 @@ void SetIntegerValue(JsonNode* node, std::int64_t value);
 }
 // Makes the node an Array when needed, sets the child's parent and appends it.
 [[nodiscard]] bool ArrayAppendChild(JsonNode* array, JsonNode* child);
-// Puts a child (with the caller's reference) at index, moving later items up; index <= count.
-[[nodiscard]] bool ListInsert(JsonNode* array, std::uint32_t index, JsonNode* child);
 // Takes the item at index out of the list (later items move down), clears its parent link when it
 // points here and answers it, still holding the list's reference, which passes to the caller.
 [[nodiscard]] JsonNode* ListTakeAt(JsonNode* array, std::uint32_t index);

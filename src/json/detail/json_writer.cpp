@@ -109,6 +109,7 @@ class Writer {
   }
 
   void Append(std::u16string_view text) {
+    if (text.empty()) return;  // an empty view may carry no pointer at all
     Reserve(text.size());
     std::memcpy(out_, text.data(), text.size() * sizeof(char16_t));
     out_ += text.size();
@@ -147,7 +148,7 @@ class Writer {
         }
         *out_++ = c;
       }
-    } else {
+    } else if (!text.empty()) {
       std::memcpy(out_, text.data(), text.size() * sizeof(char16_t));
       out_ += text.size();
     }
@@ -157,8 +158,11 @@ class Writer {
   // A Real as read keeps its token; most tokens give the text straight from their digits.
   void WriteReal(const JsonNode* node, char* digits) {
     std::size_t length = 0;
-    if (node->source == Source::Packed &&
-        FormatPackedDecimal(node->value.bits, node->extra.bits, node->packedLength, digits, length)) {
+    const bool fromToken =
+        (node->source == Source::Packed &&
+         FormatPackedDecimal(node->value.bits, node->extra.bits, node->packedLength, digits, length)) ||
+        (node->source == Source::Block && FormatDecimalToken(View(node->extra.sourceText), digits, length));
+    if (fromToken) {
       AppendAscii(digits, length);
       return;
     }

@@ -248,6 +248,32 @@ std::size_t FormatReal(double value, char* out) {
 
 namespace {
 
+// Rounds significant digits to at most 13 and lays them out; false when the digits past the 13th lie
+// too close to a half to decide.
+bool RoundAndLayOut(char* digits, int kept, int exponent, bool negative, char* out, std::size_t& length) {
+  if (kept > 13) {
+    int tail = 0;  // digits 14 to 17, as a number of units of the 17th
+    for (int k = 13; k < 17; ++k) tail = tail * 10 + (k < kept ? digits[k] - '0' : 0);
+    if (tail >= 4900 && tail <= 5100) return false;
+    kept = 13;
+    if (tail > 5000) {
+      int k = 12;
+      while (k >= 0 && digits[k] == '9') digits[k--] = '0';
+      if (k >= 0) {
+        ++digits[k];
+      } else {
+        digits[0] = '1';
+        ++exponent;
+      }
+    }
+  }
+  while (kept > 1 && digits[kept - 1] == '0') --kept;
+  char* p = out;
+  if (negative) *p++ = '-';
+  length = static_cast<std::size_t>(LayOut(digits, kept, exponent, p) - out);
+  return true;
+}
+
 // The work of FormatDecimalToken over `count` units handed out one by one by `next`.
 template <typename NextUnit>
 bool FormatDecimal(std::size_t count, NextUnit next, char* out, std::size_t& length) {
@@ -284,28 +310,7 @@ bool FormatDecimal(std::size_t count, NextUnit next, char* out, std::size_t& len
   }
   // Beyond 22 fraction digits the reader's scale is inexact and the bound on its error no longer holds.
   if (kept == 0 || fractionDigits > 22) return false;
-  int exponent = integerDigits - leadingZeros - 1;
-  if (kept > 13) {
-    int tail = 0;  // digits 14 to 17, as a number of units of the 17th
-    for (int k = 13; k < 17; ++k) tail = tail * 10 + (k < kept ? digits[k] - '0' : 0);
-    if (tail >= 4900 && tail <= 5100) return false;
-    kept = 13;
-    if (tail > 5000) {
-      int k = 12;
-      while (k >= 0 && digits[k] == '9') digits[k--] = '0';
-      if (k >= 0) {
-        ++digits[k];
-      } else {
-        digits[0] = '1';
-        ++exponent;
-      }
-    }
-  }
-  while (kept > 1 && digits[kept - 1] == '0') --kept;
-  char* p = out;
-  if (negative) *p++ = '-';
-  length = static_cast<std::size_t>(LayOut(digits, kept, exponent, p) - out);
-  return true;
+  return RoundAndLayOut(digits, kept, integerDigits - leadingZeros - 1, negative, out, length);
 }
 
 }  // namespace
@@ -316,19 +321,46 @@ bool FormatDecimalToken(std::u16string_view token, char* out, std::size_t& lengt
       token.size(), [&] { return token[i++]; }, out, length);
 }
 
+namespace {
+
+// Spreads the 16 four-bit codes of a word into 16 bytes, lowest code first.
+void SpreadNibbles(std::uint64_t word, std::uint8_t* bytes) {
+  for (int half = 0; half < 2; ++half) {
+    std::uint64_t x = (word >> (32 * half)) & 0xFFFFFFFFu;
+    x = (x | x << 16) & 0x0000FFFF0000FFFFull;
+    x = (x | x << 8) & 0x00FF00FF00FF00FFull;
+    x = (x | x << 4) & 0x0F0F0F0F0F0F0F0Full;
+    std::memcpy(bytes + 8 * half, &x, 8);
+  }
+}
+
+}  // namespace
+
 bool FormatPackedDecimal(std::uint64_t low, std::uint64_t high, std::size_t count, char* out,
                          std::size_t& length) {
-  static constexpr char16_t kUnits[] = u"0123456789.eE+-";
-  std::size_t i = 0;
-  std::uint64_t word = low;
-  return FormatDecimal(
-      count,
-      [&] {
-        if (i++ == 16) word = high;
-        const char16_t unit = kUnits[word & 0xF];
-        word >>= 4;
-        return unit;
-      },
-      out, length);
+  if (count == 0) return false;
+  std::uint8_t codes[32];
+  SpreadNibbles(low, codes);
+  SpreadNibbles(high, codes + 16);
+  const bool negative = codes[0] == 14;
+  const std::size_t start = codes[0] == 13 || codes[0] == 14 ? 1 : 0;
+  // A plain decimal token: digits (codes below 10) and at most one point (code 10).
+  std::size_t point = start;
+  while (point < count && codes[point] != 10) ++point;
+  char digits[32];
+  std::size_t units = 0;  // digits of the token, point left out, leading zeros kept
+  for (std::size_t k = start; k < point; ++k) digits[units++] = static_cast<char>(codes[k]);
+  for (std::size_t k = point + 1; k < count; ++k) digits[units++] = static_cast<char>(codes[k]);
+  unsigned bad = units == 0 ? 1u : 0u;
+  for (std::size_t k = 0; k < units; ++k) bad |= digits[k] > 9 ? 1u : 0u;
+  const int fractionDigits = point == count ? 0 : static_cast<int>(count - point - 1);
+  if (bad != 0 || fractionDigits > 22) return false;
+  std::size_t first = 0;
+  while (first < units && digits[first] == 0) ++first;
+  const std::size_t kept = units - first;
+  if (kept == 0 || kept > 19) return false;
+  for (std::size_t k = first; k < units; ++k) digits[k] = static_cast<char>(digits[k] + '0');
+  const int exponent = static_cast<int>(point - start) - static_cast<int>(first) - 1;
+  return RoundAndLayOut(digits + first, static_cast<int>(kept), exponent, negative, out, length);
 }
 }  // namespace corvelle::detail
