@@ -29,8 +29,6 @@ constexpr int kCreatedShrink = 20;
 // the real one.
 constexpr char kSampleSharePath[] = "/s/1CorvelleOpen";
 
-constexpr char16_t kAboutAddress[] = u"https://github.com/corvelle/corvelle";
-
 // The menu item's offset from the mouse, so the pointer does not rest on the first item.
 constexpr QPoint kMenuOffset{3, 3};
 
@@ -111,8 +109,9 @@ void MainWindow::OnParseClicked() {
   resolving_ = false;
 }
 
+// The About box names the web address of the service this window resolves links of.
 void MainWindow::OnAboutClicked() {
-  messages_.Show(this, QStringLiteral("Message"), QString::fromUtf16(kAboutAddress));
+  messages_.Show(this, QStringLiteral("Message"), ToQString(ServiceOrigin() + "/"));
 }
 
 void MainWindow::OnResultsContextMenu(const QPoint& position) {
