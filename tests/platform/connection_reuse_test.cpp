@@ -1,19 +1,26 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <mutex>
 #include <ostream>
+#include <set>
 #include <string>
 #include <thread>
 
 #include "platform/client.h"
+#include "support/local_http_server.h"
 #include "support/raw_server.h"
+#include "support/test_certificate.h"
 
 // When a connection handle's next request finds the connection of the previous one still usable.
 namespace corvelle::platform::testing {
 namespace {
 
+using corvelle::testing::LocalHttpServer;
 using corvelle::testing::RawConnection;
 using corvelle::testing::RawServer;
+using corvelle::testing::ScopedEnvironment;
+using corvelle::testing::TestCertificate;
 
 // The whole body of a received request; `complete` tells whether its end was reached.
 std::string ReadAll(HttpHandle request, bool& complete) {
@@ -99,6 +106,31 @@ TEST_P(PlatformUnreadBody, NextRequestOnTheConnectionHandle) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, PlatformUnreadBody, ::testing::ValuesIn(kUnreadBodyCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PlatformTrustedHttps, LenientRequestThenStrictOneShareAConnection) {
+  ASSERT_TRUE(TestCertificate::Instance().Valid());
+  ScopedEnvironment trust("SSL_CERT_FILE", TestCertificate::Instance().CertFile().c_str());
+  std::mutex mutex;
+  std::set<int> clientPorts;  // one per TLS connection the server accepted
+  LocalHttpServer server(LocalHttpServer::Scheme::kHttps);
+  server.Routes().Get("/hello", [&](const httplib::Request& request, httplib::Response& response) {
+    {
+      std::lock_guard lock(mutex);
+      clientPorts.insert(request.remote_port);
+    }
+    response.set_content("secret", "text/plain");
+  });
+  ASSERT_TRUE(server.Start());
+  Client client;
+  ASSERT_NE(client.Open("GET", server.Origin() + "/hello"), 0u);
+  const std::uint32_t lenient = kSecurityIgnoreAllCertErrors;
+  ASSERT_TRUE(HttpSetOption(client.Request(), kOptionSecurityFlags, &lenient, sizeof lenient));
+  EXPECT_EQ(client.Finish().body, "secret");
+  EXPECT_EQ(client.Fetch("GET", server.Origin() + "/hello").body, "secret");
+  EXPECT_EQ(client.Fetch("GET", server.Origin() + "/hello").body, "secret");
+  std::lock_guard lock(mutex);
+  EXPECT_EQ(clientPorts.size(), 1u);
+}
 
 }  // namespace
 }  // namespace corvelle::platform::testing

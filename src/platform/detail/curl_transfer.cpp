@@ -108,8 +108,25 @@ CurlTransfer::~CurlTransfer() {
   Abort();
 }
 
+// Leniency is a fallback, not the first try. libcurl never hands a connection opened without
+// verification to a verified exchange, so a lenient first try would cost a server with a good
+// certificate a second handshake for the very next request. Tried verified first, the connection serves
+// both. A rejected certificate ends the exchange in the handshake, before any byte of the request went
+// out, so trying the same exchange again cannot send the request twice.
 std::uint32_t CurlTransfer::Start(const TransferSetup& setup) {
   Discard();
+  lenientRetry_.reset();
+  if (setup.verifyPeer && setup.verifyHost) {
+    return Launch(setup);
+  }
+  lenientRetry_ = setup;
+  TransferSetup verified = setup;
+  verified.verifyPeer = true;
+  verified.verifyHost = true;
+  return Launch(verified);
+}
+
+std::uint32_t CurlTransfer::Launch(const TransferSetup& setup) {
   done_ = false;
   result_ = CURLE_OK;
   headComplete_ = false;
@@ -270,6 +287,14 @@ void CurlTransfer::CollectFinished() {
       attached_ = false;
     }
   }
+  if (lenientRetry_ && CertificateRejected()) {
+    const TransferSetup lenient = std::move(*lenientRetry_);
+    lenientRetry_.reset();
+    if (Launch(lenient) != 0) {
+      done_ = true;
+      result_ = CURLE_FAILED_INIT;
+    }
+  }
 }
 
 template <typename Satisfied>
@@ -371,6 +396,10 @@ std::size_t CurlTransfer::Read(void* buffer, std::size_t size) {
     bodyRead_ += count;
   }
   return count;
+}
+
+bool CurlTransfer::CertificateRejected() const {
+  return done_ && !headComplete_ && IsCertificateRejection(result_);
 }
 
 void CurlTransfer::Discard() {

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,8 +42,9 @@ class CurlTransfer {
   CurlTransfer(const CurlTransfer&) = delete;
   CurlTransfer& operator=(const CurlTransfer&) = delete;
 
-  // Starts an exchange, ending one still running as Discard does. Answers 0 or an error code of
-  // http_api.h.
+  // Starts an exchange, ending one still running as Discard does. A setup that switches verification
+  // off is first tried with verification on, and only a rejected certificate makes it try once more
+  // as asked. Answers 0 or an error code of http_api.h.
   [[nodiscard]] std::uint32_t Start(const TransferSetup& setup);
   // Waits until the request has gone out (or the exchange ended).
   [[nodiscard]] std::uint32_t WaitUntilSent();
@@ -73,12 +75,15 @@ class CurlTransfer {
   template <typename Satisfied>
   std::uint32_t Drive(Satisfied satisfied, Clock::time_point deadline = Clock::time_point::max());
   std::uint32_t Pull(Clock::time_point deadline);
+  std::uint32_t Launch(const TransferSetup& setup);
+  [[nodiscard]] bool CertificateRejected() const;
   std::uint32_t FailureCode() const;
   void CollectFinished();
   [[nodiscard]] std::size_t Buffered() const { return body_.size() - bodyRead_; }
   [[nodiscard]] bool RequestSent() const;
 
   std::unique_ptr<Handles> handles_;
+  std::optional<TransferSetup> lenientRetry_;  // the setup to try once the certificate was rejected
   bool attached_ = false;
   bool done_ = false;
   int result_ = 0;  // the CURLcode of a finished exchange
