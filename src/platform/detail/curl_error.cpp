@@ -53,4 +53,9 @@ std::uint32_t TranslateCurlError(int curlCode) {
   }
 }
 
+bool IsCertificateRejection(int curlCode) {
+  const auto code = static_cast<CURLcode>(curlCode);
+  return code == CURLE_PEER_FAILED_VERIFICATION || code == CURLE_SSL_ISSUER_ERROR;
+}
+
 }  // namespace corvelle::platform::detail

@@ -20,6 +20,12 @@ constexpr std::size_t kMaxHeadBytes = 65536;
 // Body bytes taken from the network ahead of the reader; beyond this the transfer pauses.
 constexpr std::size_t kBodyBufferLimit = 262144;
 constexpr int kPollSliceMs = 50;
+// An unread rest of a body up to this size is read and dropped when the exchange ends, so that its
+// connection can carry the next exchange instead of being closed and opened again.
+constexpr std::size_t kDrainLimit = 65536;
+// How long ending an exchange may wait for that rest (less when the receive timeout is shorter): a
+// server that stalls costs this much once, and then its connection.
+constexpr int kDrainWaitMs = 1000;
 
 struct EasyCleanup {
   void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
@@ -102,8 +108,25 @@ CurlTransfer::~CurlTransfer() {
   Abort();
 }
 
+// Leniency is a fallback, not the first try. libcurl never hands a connection opened without
+// verification to a verified exchange, so a lenient first try would cost a server with a good
+// certificate a second handshake for the very next request. Tried verified first, the connection serves
+// both. A rejected certificate ends the exchange in the handshake, before any byte of the request went
+// out, so trying the same exchange again cannot send the request twice.
 std::uint32_t CurlTransfer::Start(const TransferSetup& setup) {
-  Abort();
+  Discard();
+  lenientRetry_.reset();
+  if (setup.verifyPeer && setup.verifyHost) {
+    return Launch(setup);
+  }
+  lenientRetry_ = setup;
+  TransferSetup verified = setup;
+  verified.verifyPeer = true;
+  verified.verifyHost = true;
+  return Launch(verified);
+}
+
+std::uint32_t CurlTransfer::Launch(const TransferSetup& setup) {
   done_ = false;
   result_ = CURLE_OK;
   headComplete_ = false;
@@ -264,11 +287,19 @@ void CurlTransfer::CollectFinished() {
       attached_ = false;
     }
   }
+  if (lenientRetry_ && CertificateRejected()) {
+    const TransferSetup lenient = std::move(*lenientRetry_);
+    lenientRetry_.reset();
+    if (Launch(lenient) != 0) {
+      done_ = true;
+      result_ = CURLE_FAILED_INIT;
+    }
+  }
 }
 
 template <typename Satisfied>
-std::uint32_t CurlTransfer::Drive(Satisfied satisfied) {
-  lastActivity_ = std::chrono::steady_clock::now();
+std::uint32_t CurlTransfer::Drive(Satisfied satisfied, Clock::time_point deadline) {
+  lastActivity_ = Clock::now();
   while (!satisfied() && !done_) {
     if (!attached_) {
       return kErrorOperationCancelled;
@@ -284,13 +315,18 @@ std::uint32_t CurlTransfer::Drive(Satisfied satisfied) {
     }
     // libcurl's connect timeout governs until the request is on its way; after that the silence
     // limits of the send and receive phases apply.
+    const auto now = Clock::now();
     if (RequestSent()) {
       const int limit = uploaded_ < uploadTotal_ ? sendTimeoutMs_ : receiveTimeoutMs_;
-      if (limit > 0 && std::chrono::steady_clock::now() - lastActivity_ > std::chrono::milliseconds(limit)) {
+      if (limit > 0 && now - lastActivity_ > std::chrono::milliseconds(limit)) {
         Abort();
         timedOut_ = true;
         return kErrorTimeout;
       }
+    }
+    if (now > deadline) {
+      Abort();
+      return kErrorTimeout;
     }
     curl_multi_poll(handles_->multi.get(), nullptr, 0, kPollSliceMs, nullptr);
   }
@@ -327,11 +363,7 @@ std::uint32_t CurlTransfer::WaitForHead() {
   return headComplete_ ? 0 : FailureCode();
 }
 
-std::uint32_t CurlTransfer::Available(std::size_t& available) {
-  available = 0;
-  if (!headComplete_) {
-    return kErrorIncorrectHandleState;
-  }
+std::uint32_t CurlTransfer::Pull(Clock::time_point deadline) {
   if (Buffered() == 0 && paused_ && attached_) {
     paused_ = false;
     if (curl_easy_pause(handles_->easy.get(), CURLPAUSE_CONT) != CURLE_OK) {
@@ -339,7 +371,15 @@ std::uint32_t CurlTransfer::Available(std::size_t& available) {
       return kErrorInternal;
     }
   }
-  if (const std::uint32_t error = Drive([this] { return Buffered() > 0; }); error != 0) {
+  return Drive([this] { return Buffered() > 0; }, deadline);
+}
+
+std::uint32_t CurlTransfer::Available(std::size_t& available) {
+  available = 0;
+  if (!headComplete_) {
+    return kErrorIncorrectHandleState;
+  }
+  if (const std::uint32_t error = Pull(Clock::time_point::max()); error != 0) {
     return error;
   }
   available = Buffered();
@@ -358,16 +398,25 @@ std::size_t CurlTransfer::Read(void* buffer, std::size_t size) {
   return count;
 }
 
-void CurlTransfer::Discard(std::size_t limit) {
-  std::size_t dropped = 0;
-  std::size_t available = 0;
-  while (dropped <= limit && Available(available) == 0 && available > 0) {
-    bodyRead_ += available;
-    dropped += available;
+bool CurlTransfer::CertificateRejected() const {
+  return done_ && !headComplete_ && IsCertificateRejection(result_);
+}
+
+void CurlTransfer::Discard() {
+  if (attached_ && headComplete_) {
+    const int waitMs = receiveTimeoutMs_ > 0 ? std::min(receiveTimeoutMs_, kDrainWaitMs) : kDrainWaitMs;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
+    std::size_t dropped = 0;
+    // A finished exchange has already handed its connection back to the pool and left `attached_`.
+    while (attached_ && dropped <= kDrainLimit) {
+      dropped += Buffered();
+      bodyRead_ = body_.size();
+      if (Pull(deadline) != 0) {
+        break;
+      }
+    }
   }
-  if (!done_ || result_ != CURLE_OK) {
-    Abort();
-  }
+  Abort();
 }
 
 void CurlTransfer::Abort() {

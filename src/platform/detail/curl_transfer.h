@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,7 +42,9 @@ class CurlTransfer {
   CurlTransfer(const CurlTransfer&) = delete;
   CurlTransfer& operator=(const CurlTransfer&) = delete;
 
-  // Starts an exchange, ending one still running. Answers 0 or an error code of http_api.h.
+  // Starts an exchange, ending one still running as Discard does. A setup that switches verification
+  // off is first tried with verification on, and only a rejected certificate makes it try once more
+  // as asked. Answers 0 or an error code of http_api.h.
   [[nodiscard]] std::uint32_t Start(const TransferSetup& setup);
   // Waits until the request has gone out (or the exchange ended).
   [[nodiscard]] std::uint32_t WaitUntilSent();
@@ -53,9 +56,10 @@ class CurlTransfer {
   [[nodiscard]] std::uint32_t Available(std::size_t& available);
   // Copies buffered body bytes only; answers how many.
   std::size_t Read(void* buffer, std::size_t size);
-  // Reads and drops the rest of the body (up to `limit` bytes) so the connection can be reused; a
-  // longer body ends the exchange and its connection.
-  void Discard(std::size_t limit);
+  // Ends the exchange so the connection can carry the next one: a small rest of the body that arrives
+  // promptly is read and dropped, keeping the connection alive; a longer or slower rest, or an exchange
+  // whose head has not arrived yet, ends the connection too.
+  void Discard();
   // Ends the exchange; a connection with unread data is closed rather than reused.
   void Abort();
 
@@ -67,14 +71,19 @@ class CurlTransfer {
  private:
   struct Handles;
   CurlTransfer();
+  using Clock = std::chrono::steady_clock;
   template <typename Satisfied>
-  std::uint32_t Drive(Satisfied satisfied);
+  std::uint32_t Drive(Satisfied satisfied, Clock::time_point deadline = Clock::time_point::max());
+  std::uint32_t Pull(Clock::time_point deadline);
+  std::uint32_t Launch(const TransferSetup& setup);
+  [[nodiscard]] bool CertificateRejected() const;
   std::uint32_t FailureCode() const;
   void CollectFinished();
   [[nodiscard]] std::size_t Buffered() const { return body_.size() - bodyRead_; }
   [[nodiscard]] bool RequestSent() const;
 
   std::unique_ptr<Handles> handles_;
+  std::optional<TransferSetup> lenientRetry_;  // the setup to try once the certificate was rejected
   bool attached_ = false;
   bool done_ = false;
   int result_ = 0;  // the CURLcode of a finished exchange
@@ -89,7 +98,7 @@ class CurlTransfer {
   long long uploaded_ = 0;
   int sendTimeoutMs_ = 0;
   int receiveTimeoutMs_ = 0;
-  std::chrono::steady_clock::time_point lastActivity_;
+  Clock::time_point lastActivity_;
 };
 
 }  // namespace corvelle::platform::detail

@@ -10,8 +10,6 @@ namespace corvelle::platform::detail {
 namespace {
 
 constexpr int kMaxRedirects = 10;
-// A redirect's body up to this size is read and dropped so its connection can carry the next hop.
-constexpr std::size_t kDiscardLimit = 65536;
 
 // Where one hop of an exchange goes.
 struct Hop {
@@ -188,7 +186,13 @@ bool OwnsTransfer(const RequestObject& request) {
 
 RequestObject::~RequestObject() {
   if (connection && connection->transfer && connection->activeRequest == self) {
-    connection->transfer->Abort();
+    // A connection that stays open is worth keeping alive for its next request; one closing with this
+    // request has no next request to wait for.
+    if (connection->closing) {
+      connection->transfer->Abort();
+    } else {
+      connection->transfer->Discard();
+    }
     connection->activeRequest = 0;
   }
 }
@@ -258,7 +262,7 @@ std::uint32_t ReceiveResponse(RequestObject& request) {
       hop.withBody = false;
       hop.keepContentType = false;
     }
-    transfer.Discard(kDiscardLimit);
+    transfer.Discard();
     if (const std::uint32_t error = StartHop(request, hop, options); error != 0) {
       return Fail(request, error);
     }

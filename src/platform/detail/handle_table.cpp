@@ -51,6 +51,7 @@ bool UnregisterHandle(HttpHandle handle) {
     // Requests first, so that each still finds its connection alive while it ends its exchange.
     for (auto it = closing.rbegin(); it != closing.rend(); ++it) {
       const auto entry = table.objects.find(*it);
+      entry->second->closing = true;
       released.push_back(std::move(entry->second));
       table.objects.erase(entry);
     }

@@ -27,6 +27,7 @@ struct HandleObject {
   virtual ~HandleObject() = default;
   HttpHandle parent = 0;
   HandleOptions options;
+  bool closing = false;  // its handle is being closed, with all the handles opened under it
 };
 
 struct SessionObject : HandleObject {
