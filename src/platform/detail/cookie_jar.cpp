@@ -4,7 +4,9 @@
 #include <array>
 #include <charconv>
 
+#include "platform/detail/blank_trim.h"
 #include "platform/detail/url_parts.h"
+#include "text/text_ops.h"
 
 namespace corvelle::platform::detail {
 namespace {
@@ -15,33 +17,13 @@ struct CookieUrl {
   std::string path;
 };
 
-std::string LowerAscii(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') {
-      c = static_cast<char>(c - 'A' + 'a');
-    }
-  }
-  return lower;
-}
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
 bool ParseCookieUrl(std::string_view url, CookieUrl& parsed) {
   UrlPieces<char> pieces;
   if (SplitUrl(url, pieces) != CrackResult::kOk) {
     return false;
   }
   parsed.secure = pieces.secure;
-  parsed.host = LowerAscii(pieces.host);
+  parsed.host = ToLowerAscii(pieces.host);
   parsed.path = pieces.path.empty() ? std::string("/") : std::string(pieces.path);
   return true;
 }
@@ -124,8 +106,8 @@ std::optional<std::time_t> ParseCookieDate(std::string_view text) {
       }
       hour = -1;
     } else if (month < 0 && token.size() >= 3 &&
-               std::find(kMonths.begin(), kMonths.end(), LowerAscii(token.substr(0, 3))) != kMonths.end()) {
-      month = static_cast<int>(std::find(kMonths.begin(), kMonths.end(), LowerAscii(token.substr(0, 3))) -
+               std::find(kMonths.begin(), kMonths.end(), ToLowerAscii(token.substr(0, 3))) != kMonths.end()) {
+      month = static_cast<int>(std::find(kMonths.begin(), kMonths.end(), ToLowerAscii(token.substr(0, 3))) -
                                kMonths.begin()) +
               1;
     } else if (day < 0 && token.size() <= 2 && ReadNumber(token, number)) {
@@ -160,8 +142,8 @@ bool CookieJar::Set(std::string_view url, std::string_view setCookie, EmptyValue
     return false;
   }
   Cookie cookie;
-  cookie.name = std::string(Trim(pair.substr(0, equals)));
-  cookie.value = std::string(Trim(pair.substr(equals + 1)));
+  cookie.name = std::string(TrimBlanks(pair.substr(0, equals)));
+  cookie.value = std::string(TrimBlanks(pair.substr(equals + 1)));
   if (cookie.name.empty()) {
     return false;
   }
@@ -175,10 +157,10 @@ bool CookieJar::Set(std::string_view url, std::string_view setCookie, EmptyValue
     const std::string_view attribute = attributes.substr(0, end);
     attributes.remove_prefix(end);
     const auto attributeEquals = attribute.find('=');
-    const std::string key = LowerAscii(Trim(attribute.substr(0, attributeEquals)));
+    const std::string key = ToLowerAscii(TrimBlanks(attribute.substr(0, attributeEquals)));
     const std::string_view value = attributeEquals == std::string_view::npos
                                        ? std::string_view()
-                                       : Trim(attribute.substr(attributeEquals + 1));
+                                       : TrimBlanks(attribute.substr(attributeEquals + 1));
     if (key == "expires") {
       if (const auto moment = ParseCookieDate(value)) {
         cookie.expires = moment;
@@ -190,7 +172,7 @@ bool CookieJar::Set(std::string_view url, std::string_view setCookie, EmptyValue
         maxAgeExpiry = seconds <= 0 ? std::time_t(0) : static_cast<std::time_t>(now + seconds);
       }
     } else if (key == "domain" && !value.empty()) {
-      std::string domain = LowerAscii(value.front() == '.' ? value.substr(1) : value);
+      std::string domain = ToLowerAscii(value.front() == '.' ? value.substr(1) : value);
       if (!DomainMatches(origin.host, domain)) {
         return false;
       }

@@ -2,20 +2,11 @@
 
 #include <algorithm>
 
+#include "platform/detail/blank_trim.h"
 #include "platform/http_api.h"
 
 namespace corvelle::platform::detail {
 namespace {
-
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
 
 bool IsTokenChar(char c) {
   const auto byte = static_cast<unsigned char>(c);
