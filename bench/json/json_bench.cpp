@@ -50,12 +50,12 @@ double ThreadSeconds() {
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-// Processor seconds of the fastest run of `work` among those that fit in half a second (at least
+// Processor seconds of the fastest run of `work` among those that fit in one second (at least
 // five): the machine is shared, and the fastest run is the one least disturbed by others.
 double SecondsPerRun(const std::function<void()>& work) {
   double best = 1e30;
   const auto start = Clock::now();
-  for (int runs = 0; runs < 5 || Clock::now() - start < std::chrono::milliseconds(500); ++runs) {
+  for (int runs = 0; runs < 5 || Clock::now() - start < std::chrono::milliseconds(1000); ++runs) {
     const double before = ThreadSeconds();
     work();
     best = std::min(best, ThreadSeconds() - before);
