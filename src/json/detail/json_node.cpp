@@ -143,7 +143,7 @@ void DestroyDoomed(std::vector<JsonNode*>& doomed) {
 bool ReserveItem(JsonNode* array) {
   NodeList* list = array->value.list;
   if (list != nullptr && list->count < list->capacity) return true;
-  const std::uint32_t capacity = list == nullptr ? 1 : list->capacity * 2;
+  const std::uint32_t capacity = list == nullptr ? 2 : list->capacity * 2;
   auto* grown = static_cast<NodeList*>(PoolAlloc(ListBytes(capacity)));
   if (grown == nullptr) return false;
   grown->count = 0;
@@ -601,7 +601,8 @@ void DetachFromParent(JsonNode* node) {
 void ShrinkContainer(JsonNode* node) {
   if (node->kind == Kind::Array && node->value.list != nullptr) {
     NodeList* list = node->value.list;
-    if (list->count == list->capacity) return;
+    // Only a block whose memory goes back at once is worth trading for a smaller one.
+    if (list->count == list->capacity || !PoolFreeReturnsMemory(ListBytes(list->capacity))) return;
     if (list->count == 0) {
       PoolFree(list, ListBytes(list->capacity));
       node->value.list = nullptr;
@@ -615,7 +616,10 @@ void ShrinkContainer(JsonNode* node) {
     node->value.list = fitted;
   } else if (node->kind == Kind::Object && node->value.table != nullptr) {
     MemberTable* table = node->value.table;
-    if (table->count == table->capacity || table->count == 0) return;
+    if (table->count == table->capacity || table->count == 0 ||
+        !PoolFreeReturnsMemory(TableBytes(table->capacity))) {
+      return;
+    }
     auto* fitted = static_cast<MemberTable*>(PoolAlloc(TableBytes(table->count)));
     if (fitted == nullptr) return;
     fitted->count = fitted->capacity = table->count;
