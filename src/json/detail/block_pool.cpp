@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <mutex>
 #include <new>
 
 namespace corvelle::detail {
@@ -30,11 +31,32 @@ struct alignas(64) RegionHeader {
   std::atomic<long long> balance;
 };
 
-void ReleaseIfEmpty(RegionHeader* header, long long change) {
-  if (header->balance.fetch_add(change, std::memory_order_acq_rel) + change == 0) {
-    header->~RegionHeader();
-    std::free(header);
+// Empty regions wait here for reuse, up to a limit, rather than going back to the C library at once:
+// a program that parses again and again would otherwise have the memory mapped afresh every time.
+constexpr std::size_t kSpareRegions = 128;
+std::mutex spareMutex;
+void* spareRegions[kSpareRegions];
+std::size_t spareCount = 0;
+
+void* NewRegionMemory() {
+  {
+    const std::lock_guard<std::mutex> lock(spareMutex);
+    if (spareCount > 0) return spareRegions[--spareCount];
   }
+  return std::aligned_alloc(kRegionBytes, kRegionBytes);
+}
+
+void ReleaseIfEmpty(RegionHeader* header, long long change) {
+  if (header->balance.fetch_add(change, std::memory_order_acq_rel) + change != 0) return;
+  header->~RegionHeader();
+  {
+    const std::lock_guard<std::mutex> lock(spareMutex);
+    if (spareCount < kSpareRegions) {
+      spareRegions[spareCount++] = header;
+      return;
+    }
+  }
+  std::free(header);
 }
 
 }  // namespace
@@ -50,7 +72,7 @@ void PoolSettleFrees(void* region) {
 
 void* PoolAllocSlow(std::size_t bytes) {
   if (bytes > kPoolLargest) return std::malloc(bytes);
-  void* memory = std::aligned_alloc(kRegionBytes, kRegionBytes);
+  void* memory = NewRegionMemory();
   if (memory == nullptr) return nullptr;
   auto* header = new (memory) RegionHeader;
   header->balance.store(0, std::memory_order_relaxed);

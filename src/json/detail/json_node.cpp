@@ -219,11 +219,11 @@ void RebuildIndex(JsonNode* object, bool positionsKept = false) {
   object->extra.index = index;
 }
 
-// Four-bit codes of the units a number token is made of; 0xF for any other unit.
+// Four-bit codes of the units a number token is made of; 0x10 for any other unit.
 struct NibbleTable {
   std::uint8_t codes[128];
   constexpr NibbleTable() : codes() {
-    for (auto& code : codes) code = 0xF;
+    for (auto& code : codes) code = 0x10;
     for (int d = 0; d < 10; ++d) codes['0' + d] = static_cast<std::uint8_t>(d);
     codes[static_cast<int>('.')] = 10;
     codes[static_cast<int>('e')] = 11;
@@ -234,16 +234,18 @@ struct NibbleTable {
 };
 constexpr NibbleTable kNibbles;
 
-// Packs up to 16 units into one word; false when a unit has no code.
+// Packs up to 16 units into one word; false when a unit has no code. No branch a unit: a unit without
+// a code leaves its mark in `bad`.
 bool PackHalf(const char16_t* units, std::size_t count, std::uint64_t& half) {
   std::uint64_t packed = 0;
+  unsigned bad = 0;
   for (std::size_t i = 0; i < count; ++i) {
-    const std::uint64_t code = units[i] < 128 ? kNibbles.codes[units[i]] : 0xF;
-    if (code == 0xF) return false;
-    packed |= code << (4 * i);
+    const unsigned code = units[i] < 128 ? kNibbles.codes[units[i]] : 0x10;
+    bad |= code;
+    packed |= static_cast<std::uint64_t>(code & 0xF) << (4 * i);
   }
   half = packed;
-  return true;
+  return (bad & 0x10) == 0;
 }
 
 // Packs a number token four bits a unit, when it is short enough and holds only number characters.
