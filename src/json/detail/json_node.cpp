@@ -357,41 +357,6 @@ JsonNode* NewRawNode(std::u16string_view text) {
   return node;
 }
 
-JsonNode* NewScalarFromToken(std::u16string_view token, bool& isNumber) {
-  // The common token, at most 32 number characters, is classified and packed in one pass; anything
-  // else takes the general way.
-  std::uint64_t halves[2] = {0, 0};
-  unsigned bad = token.empty() || token.size() > 32 ? 0x10 : 0;
-  unsigned dots = 0;
-  unsigned exponents = 0;
-  unsigned signs = 0;
-  for (std::size_t i = 0; i < token.size() && (bad & 0x10) == 0; ++i) {
-    const unsigned code = token[i] < 128 ? kNibbles.codes[token[i]] : 0x10;
-    bad |= code;
-    halves[i / 16] |= static_cast<std::uint64_t>(code & 0xF) << (4 * (i % 16));
-    dots += code == 10 ? 1 : 0;
-    exponents += code == 11 || code == 12 ? 1 : 0;
-    signs += i > 0 && (code == 13 || code == 14) ? 1 : 0;
-  }
-  if ((bad & 0x10) != 0) {
-    const NumberClass cls = ClassifyNumber(token);
-    isNumber = cls != NumberClass::None;
-    return isNumber ? NewNumberNode(cls == NumberClass::Real ? Kind::Real : Kind::Integer, token) : nullptr;
-  }
-  const unsigned first = static_cast<unsigned>(halves[0] & 0xF);
-  isNumber = (first <= 10 || first == 13 || first == 14) && dots <= 1 && exponents <= 1 && signs <= 1;
-  if (!isNumber) return nullptr;
-  const bool real = dots + exponents + signs > 0;
-  JsonNode* node = NewNode(real ? Kind::Real : Kind::Integer, Source::Derived);
-  if (node == nullptr) return nullptr;
-  if (!real && ReadPlainInteger(token, node->value.integer)) return node;
-  node->value.bits = halves[0];
-  node->extra.bits = halves[1];
-  node->packedLength = static_cast<std::uint16_t>(token.size());
-  node->source = Source::Packed;
-  return node;
-}
-
 JsonNode* NewNumberNode(Kind kind, std::u16string_view token) {
   JsonNode* node = NewNode(kind, Source::Derived);
   if (node == nullptr) return nullptr;

@@ -111,9 +111,6 @@ void FreeTextBlock(TextBlock* block);
 [[nodiscard]] JsonNode* NewRawNode(std::u16string_view text);
 // A Real or Integer node for a number token as read; the token stays its source text.
 [[nodiscard]] JsonNode* NewNumberNode(Kind kind, std::u16string_view token);
-// The same for a token not yet classified: `isNumber` tells whether it is a number at all (nullptr and
-// false when it is not; nullptr and true when memory ran out).
-[[nodiscard]] JsonNode* NewScalarFromToken(std::u16string_view token, bool& isNumber);
 
 // ---- References ----
 void AddRef(JsonNode* node);

@@ -283,9 +283,15 @@ class Parser {
     if (token == u"null") return NewNullNode();
     if (token == u"true") return NewBooleanNode(true);
     if (token == u"false") return NewBooleanNode(false);
-    bool isNumber = false;
-    JsonNode* number = NewScalarFromToken(token, isNumber);
-    return isNumber ? number : NewRawNode(token);
+    switch (ClassifyNumber(token)) {
+      case NumberClass::Integer:
+        return NewNumberNode(Kind::Integer, token);
+      case NumberClass::Real:
+        return NewNumberNode(Kind::Real, token);
+      case NumberClass::None:
+        break;
+    }
+    return NewRawNode(token);
   }
 
   int StoreArrayRule() {
