@@ -211,13 +211,27 @@ void Measure(const std::string& folder, const std::string& name) {
 
   Engines write;
   write.ours = Throughput(bytes, false, [&] { sink = ours.ToText().size(); });
+  // For deep.json the peers' documents are made inside the child that measures them; the first run
+  // pays for that and the fastest run is kept.
+  bool rapidReady = !deep;
+  bool lohmannReady = !deep;
   write.rapid = Throughput(bytes, deep, [&] {
+    if (!rapidReady) {
+      rapid.Parse(utf8.c_str(), utf8.size());
+      rapidReady = true;
+    }
     rapidjson::StringBuffer buffer;
     rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
     rapid.Accept(writer);
     sink = buffer.GetSize();
   });
-  write.nlohmann = Throughput(bytes, deep, [&] { sink = lohmann.dump().size(); });
+  write.nlohmann = Throughput(bytes, deep, [&] {
+    if (!lohmannReady) {
+      lohmann = nlohmann::json::parse(utf8, nullptr, false);
+      lohmannReady = true;
+    }
+    sink = lohmann.dump().size();
+  });
   PrintRow(name, "ToText", write);
 
   Engines writeW;
