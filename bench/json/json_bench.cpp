@@ -50,12 +50,12 @@ double ThreadSeconds() {
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-// Processor seconds of the fastest run of `work` among those that fit in half a second (at least
+// Processor seconds of the fastest run of `work` among those that fit in one second (at least
 // five): the machine is shared, and the fastest run is the one least disturbed by others.
 double SecondsPerRun(const std::function<void()>& work) {
   double best = 1e30;
   const auto start = Clock::now();
-  for (int runs = 0; runs < 5 || Clock::now() - start < std::chrono::milliseconds(500); ++runs) {
+  for (int runs = 0; runs < 5 || Clock::now() - start < std::chrono::milliseconds(1000); ++runs) {
     const double before = ThreadSeconds();
     work();
     best = std::min(best, ThreadSeconds() - before);
@@ -211,13 +211,27 @@ void Measure(const std::string& folder, const std::string& name) {
 
   Engines write;
   write.ours = Throughput(bytes, false, [&] { sink = ours.ToText().size(); });
+  // For deep.json the peers' documents are made inside the child that measures them; the first run
+  // pays for that and the fastest run is kept.
+  bool rapidReady = !deep;
+  bool lohmannReady = !deep;
   write.rapid = Throughput(bytes, deep, [&] {
+    if (!rapidReady) {
+      rapid.Parse(utf8.c_str(), utf8.size());
+      rapidReady = true;
+    }
     rapidjson::StringBuffer buffer;
     rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
     rapid.Accept(writer);
     sink = buffer.GetSize();
   });
-  write.nlohmann = Throughput(bytes, deep, [&] { sink = lohmann.dump().size(); });
+  write.nlohmann = Throughput(bytes, deep, [&] {
+    if (!lohmannReady) {
+      lohmann = nlohmann::json::parse(utf8, nullptr, false);
+      lohmannReady = true;
+    }
+    sink = lohmann.dump().size();
+  });
   PrintRow(name, "ToText", write);
 
   Engines writeW;

@@ -171,7 +171,7 @@ WideText JsonDocument::ToTextW(JsonPathW path, std::optional<bool> pretty,
 Text JsonDocument::ToText(JsonPath path, std::optional<bool> pretty,
                           std::optional<bool> escapeStrings) const {
   const JsonNode* node = root == nullptr ? nullptr : detail::ResolvePath(root, WidePath(path));
-  return Utf16ToText(detail::WriteJsonTextView(node, pretty.value_or(false), escapeStrings.value_or(true)));
+  return detail::WriteJsonTextAsText(node, pretty.value_or(false), escapeStrings.value_or(true));
 }
 
 // ---- Reads ----

@@ -133,6 +133,16 @@ TEST(Writer, EmptyDocumentWritesNothing) {
   EXPECT_EQ(document.ToTextW(), u"");
 }
 
+TEST(Writer, CodePageFormsAgreeWithUtf16FormsForEveryLayout) {
+  JsonDocument document;
+  ASSERT_TRUE(document.ParseW(u"{\"k\u4E2D\":[\"a\\\"/\u6587\\n\",raw\u4E2D,1.5],\"e\":{}}"));
+  for (const bool pretty : {false, true}) {
+    for (const bool escape : {false, true}) {
+      EXPECT_EQ(document.ToText({}, pretty, escape), Utf16ToText(document.ToTextW({}, pretty, escape)));
+    }
+  }
+}
+
 TEST(Writer, CodePageOutputMatchesUtf16Output) {
   JsonDocument document;
   ASSERT_TRUE(document.Parse("{\"k\xD6\xD0\":\"\xCE\xC4\"}"));

@@ -3,10 +3,12 @@
 #include <cstddef>
 
 // Small blocks for the JSON tree: nodes, key and string blocks, item lists. A tree is made of hundreds of
-// thousands of such blocks, so they come from per-thread free lists carved out of large regions instead
-// of one malloc each. A block may be freed on any thread and by any tree: the pool does not tie a block
-// to the tree that made it, so nodes that outlive their tree need no care. Regions are kept for reuse
-// for the life of the process.
+// thousands of such blocks, so they are cut one after the other from 64 KiB regions of this thread
+// instead of coming from malloc one by one: a tree's blocks lie in the order the parser made them, and
+// making one costs a pointer bump. A region counts the blocks still alive in it and goes back to the
+// C library when the last one is freed (and the thread has moved on to a newer region), so a tree that
+// dies as a whole frees its regions whole. A block may be freed on any thread and by any tree: nodes that
+// outlive their tree keep their region alive and need no other care.
 //
 // Under AddressSanitizer every block is a plain malloc, so the sanitizer sees each one on its own.
 #if defined(__SANITIZE_ADDRESS__)
@@ -24,45 +26,49 @@ namespace corvelle::detail {
 [[nodiscard]] void* PoolAlloc(std::size_t bytes);
 void PoolFree(void* block, std::size_t bytes);
 
+// True when freeing a block of this size gives its memory back at once.
+[[nodiscard]] constexpr bool PoolFreeReturnsMemory(std::size_t) {
+  return true;
+}
+
 #else
 
 constexpr std::size_t kPoolGranule = 8;
 constexpr std::size_t kPoolLargest = 256;  // bigger blocks go straight to malloc
-constexpr std::size_t kPoolClasses = kPoolLargest / kPoolGranule;
 
-struct PoolCell {
-  PoolCell* next;
-};
+// True when freeing a block of this size gives its memory back at once; a small block's memory comes
+// back only with its whole region.
+[[nodiscard]] constexpr bool PoolFreeReturnsMemory(std::size_t bytes) {
+  return bytes > kPoolLargest;
+}
 
-// Trivially constructed and never destroyed: blocks freed after a thread ends must find nothing torn
-// down, and the regions stay reachable through a list of their own.
+// Trivially constructed and never destroyed, so that blocks freed while a thread ends find nothing
+// torn down.
 struct ThreadPool {
-  PoolCell* freeLists[kPoolClasses];
   char* bump;
   char* bumpEnd;
+  void* region;            // the region being cut
+  long long madeInRegion;  // blocks cut from it so far
+  void* freeingRegion;     // frees are counted here first and handed to the region in one step
+  long long freedInRegion;
 };
 
 extern thread_local ThreadPool threadPool;
 
-// The slow paths: a new region, or a block too large for the pool.
+// The slow paths: a new region, a block too large for regions, and handing counted frees over.
 [[nodiscard]] void* PoolAllocSlow(std::size_t bytes);
 void PoolFreeLarge(void* block);
+void PoolSettleFrees(void* region);
 
 // A block of at least `bytes` bytes, 8-byte aligned; nullptr when memory runs out.
 [[nodiscard]] inline void* PoolAlloc(std::size_t bytes) {
   if (bytes > kPoolLargest) return PoolAllocSlow(bytes);
-  const std::size_t cls = bytes == 0 ? 0 : (bytes - 1) / kPoolGranule;
+  const std::size_t size = bytes == 0 ? kPoolGranule : (bytes + kPoolGranule - 1) & ~(kPoolGranule - 1);
   ThreadPool& pool = threadPool;
-  if (PoolCell* cell = pool.freeLists[cls]) {
-    pool.freeLists[cls] = cell->next;
-    // Freed cells are scattered; fetching the next one now hides the miss of the next allocation.
-    __builtin_prefetch(cell->next);
-    return cell;
-  }
-  const std::size_t size = (cls + 1) * kPoolGranule;
   if (static_cast<std::size_t>(pool.bumpEnd - pool.bump) < size) return PoolAllocSlow(bytes);
   void* block = pool.bump;
   pool.bump += size;
+  ++pool.madeInRegion;
   return block;
 }
 
@@ -73,11 +79,11 @@ inline void PoolFree(void* block, std::size_t bytes) {
     PoolFreeLarge(block);
     return;
   }
-  const std::size_t cls = bytes == 0 ? 0 : (bytes - 1) / kPoolGranule;
-  auto* cell = static_cast<PoolCell*>(block);
+  constexpr std::size_t kRegionMask = ~(std::size_t{64 * 1024} - 1);
+  void* region = reinterpret_cast<void*>(reinterpret_cast<std::size_t>(block) & kRegionMask);
   ThreadPool& pool = threadPool;
-  cell->next = pool.freeLists[cls];
-  pool.freeLists[cls] = cell;
+  if (region != pool.freeingRegion) PoolSettleFrees(region);
+  ++pool.freedInRegion;
 }
 
 #endif

@@ -143,7 +143,7 @@ void DestroyDoomed(std::vector<JsonNode*>& doomed) {
 bool ReserveItem(JsonNode* array) {
   NodeList* list = array->value.list;
   if (list != nullptr && list->count < list->capacity) return true;
-  const std::uint32_t capacity = list == nullptr ? 1 : list->capacity * 2;
+  const std::uint32_t capacity = list == nullptr ? 2 : list->capacity * 2;
   auto* grown = static_cast<NodeList*>(PoolAlloc(ListBytes(capacity)));
   if (grown == nullptr) return false;
   grown->count = 0;
@@ -219,11 +219,11 @@ void RebuildIndex(JsonNode* object, bool positionsKept = false) {
   object->extra.index = index;
 }
 
-// Four-bit codes of the units a number token is made of; 0xF for any other unit.
+// Four-bit codes of the units a number token is made of; 0x10 for any other unit.
 struct NibbleTable {
   std::uint8_t codes[128];
   constexpr NibbleTable() : codes() {
-    for (auto& code : codes) code = 0xF;
+    for (auto& code : codes) code = 0x10;
     for (int d = 0; d < 10; ++d) codes['0' + d] = static_cast<std::uint8_t>(d);
     codes[static_cast<int>('.')] = 10;
     codes[static_cast<int>('e')] = 11;
@@ -234,16 +234,18 @@ struct NibbleTable {
 };
 constexpr NibbleTable kNibbles;
 
-// Packs up to 16 units into one word; false when a unit has no code.
+// Packs up to 16 units into one word; false when a unit has no code. No branch a unit: a unit without
+// a code leaves its mark in `bad`.
 bool PackHalf(const char16_t* units, std::size_t count, std::uint64_t& half) {
   std::uint64_t packed = 0;
+  unsigned bad = 0;
   for (std::size_t i = 0; i < count; ++i) {
-    const std::uint64_t code = units[i] < 128 ? kNibbles.codes[units[i]] : 0xF;
-    if (code == 0xF) return false;
-    packed |= code << (4 * i);
+    const unsigned code = units[i] < 128 ? kNibbles.codes[units[i]] : 0x10;
+    bad |= code;
+    packed |= static_cast<std::uint64_t>(code & 0xF) << (4 * i);
   }
   half = packed;
-  return true;
+  return (bad & 0x10) == 0;
 }
 
 // Packs a number token four bits a unit, when it is short enough and holds only number characters.
@@ -601,7 +603,8 @@ void DetachFromParent(JsonNode* node) {
 void ShrinkContainer(JsonNode* node) {
   if (node->kind == Kind::Array && node->value.list != nullptr) {
     NodeList* list = node->value.list;
-    if (list->count == list->capacity) return;
+    // Only a block whose memory goes back at once is worth trading for a smaller one.
+    if (list->count == list->capacity || !PoolFreeReturnsMemory(ListBytes(list->capacity))) return;
     if (list->count == 0) {
       PoolFree(list, ListBytes(list->capacity));
       node->value.list = nullptr;
@@ -615,7 +618,10 @@ void ShrinkContainer(JsonNode* node) {
     node->value.list = fitted;
   } else if (node->kind == Kind::Object && node->value.table != nullptr) {
     MemberTable* table = node->value.table;
-    if (table->count == table->capacity || table->count == 0) return;
+    if (table->count == table->capacity || table->count == 0 ||
+        !PoolFreeReturnsMemory(TableBytes(table->capacity))) {
+      return;
+    }
     auto* fitted = static_cast<MemberTable*>(PoolAlloc(TableBytes(table->count)));
     if (fitted == nullptr) return;
     fitted->count = fitted->capacity = table->count;

@@ -1,9 +1,12 @@
 #include "json/detail/json_writer.h"
 
 #include <cstring>
+#include <string>
+#include <type_traits>
 #include <vector>
 
 #include "json/detail/number_text.h"
+#include "text/encoding.h"
 
 namespace corvelle::detail {
 
@@ -46,9 +49,15 @@ struct Frame {
   std::uint32_t count;
 };
 
+// Writes UTF-16 (Unit = char16_t) or code page 936 (Unit = char). Everything the writer makes itself is
+// ASCII; texts from the tree (keys, strings, Raw tokens) are converted a piece at a time, which gives
+// the same bytes as converting the whole output, since each piece is whole.
+template <typename Unit>
 class Writer {
  public:
-  Writer(std::u16string& buffer, std::vector<Frame>& frames, bool pretty, bool escapeStrings)
+  using Buffer = std::basic_string<Unit>;
+
+  Writer(Buffer& buffer, std::vector<Frame>& frames, bool pretty, bool escapeStrings)
       : buffer_(buffer), frames_(frames), pretty_(pretty), escape_(escapeStrings) {
     frames_.clear();
     if (buffer_.empty()) buffer_.resize(4096);
@@ -56,7 +65,7 @@ class Writer {
     end_ = out_ + buffer_.size();
   }
 
-  std::u16string_view Write(const JsonNode* root) {
+  std::basic_string_view<Unit> Write(const JsonNode* root) {
     WriteValue(root);
     while (!frames_.empty()) {
       Frame& frame = frames_.back();
@@ -91,7 +100,7 @@ class Writer {
         Put(u'}');
       }
     }
-    return std::u16string_view(buffer_.data(), static_cast<std::size_t>(out_ - buffer_.data()));
+    return std::basic_string_view<Unit>(buffer_.data(), static_cast<std::size_t>(out_ - buffer_.data()));
   }
 
  private:
@@ -105,54 +114,89 @@ class Writer {
 
   void Put(char16_t c) {
     Reserve(1);
-    *out_++ = c;
+    *out_++ = static_cast<Unit>(c);
   }
 
+  // Appends a text of the tree: copied as it is, or converted to code page 936.
   void Append(std::u16string_view text) {
     if (text.empty()) return;  // an empty view may carry no pointer at all
-    Reserve(text.size());
-    std::memcpy(out_, text.data(), text.size() * sizeof(char16_t));
-    out_ += text.size();
+    if constexpr (std::is_same_v<Unit, char16_t>) {
+      Reserve(text.size());
+      std::memcpy(out_, text.data(), text.size() * sizeof(char16_t));
+      out_ += text.size();
+    } else {
+      bool ascii = true;
+      for (const char16_t c : text) ascii = ascii && c < 0x80;
+      if (!ascii) {
+        const Text converted = Utf16ToText(text);
+        Reserve(converted.size());
+        std::memcpy(out_, converted.data(), converted.size());
+        out_ += converted.size();
+        return;
+      }
+      Reserve(text.size());
+      for (const char16_t c : text) *out_++ = static_cast<char>(c);
+    }
   }
 
   void AppendAscii(const char* text, std::size_t length) {
     Reserve(length);
-    for (std::size_t i = 0; i < length; ++i) *out_++ = static_cast<unsigned char>(text[i]);
+    for (std::size_t i = 0; i < length; ++i) *out_++ = static_cast<Unit>(text[i]);
   }
 
   void NewLine() {
     if (!pretty_) return;
     Reserve(2);
-    *out_++ = u'\r';
-    *out_++ = u'\n';
+    *out_++ = '\r';
+    *out_++ = '\n';
   }
 
   void Indent(int depth) {
     if (!pretty_) return;
     Reserve(static_cast<std::size_t>(depth));
-    for (int i = 0; i < depth; ++i) *out_++ = u'\t';
+    for (int i = 0; i < depth; ++i) *out_++ = '\t';
   }
 
   void WriteString(std::u16string_view text) {
-    // Room for the worst case: every unit escaped, plus the quotes.
-    Reserve(2 * text.size() + 2);
-    *out_++ = u'"';
-    if (escape_) {
-      for (const char16_t c : text) {
-        if (MayNeedEscape(c)) {
-          if (const char16_t letter = EscapeLetter(c)) {
-            *out_++ = u'\\';
-            *out_++ = letter;
-            continue;
-          }
+    Put(u'"');
+    if (!escape_) {
+      Append(text);
+    } else if constexpr (std::is_same_v<Unit, char16_t>) {
+      // Room for the worst case: every unit escaped.
+      Reserve(2 * text.size());
+      AppendEscaped(text);
+    } else {
+      bool ascii = true;
+      for (const char16_t c : text) ascii = ascii && c < 0x80;
+      if (ascii) {
+        Reserve(2 * text.size());
+        AppendEscaped(text);
+      } else {
+        // Escapes are ASCII, so escaping first and converting after gives the same bytes.
+        escaped_.clear();
+        for (const char16_t c : text) {
+          const char16_t letter = MayNeedEscape(c) ? EscapeLetter(c) : 0;
+          if (letter != 0) escaped_.push_back(u'\\');
+          escaped_.push_back(letter != 0 ? letter : c);
         }
-        *out_++ = c;
+        Append(escaped_);
       }
-    } else if (!text.empty()) {
-      std::memcpy(out_, text.data(), text.size() * sizeof(char16_t));
-      out_ += text.size();
     }
-    *out_++ = u'"';
+    Put(u'"');
+  }
+
+  // Escapes into room already reserved.
+  void AppendEscaped(std::u16string_view text) {
+    for (const char16_t c : text) {
+      if (MayNeedEscape(c)) {
+        if (const char16_t letter = EscapeLetter(c)) {
+          *out_++ = '\\';
+          *out_++ = static_cast<Unit>(letter);
+          continue;
+        }
+      }
+      *out_++ = static_cast<Unit>(c);
+    }
   }
 
   // A Real as read keeps its token; most tokens give the text straight from their digits.
@@ -205,31 +249,43 @@ class Writer {
     }
   }
 
-  std::u16string& buffer_;
+  Buffer& buffer_;
   std::vector<Frame>& frames_;
   bool pretty_;
   bool escape_;
-  char16_t* out_;
-  char16_t* end_;
+  Unit* out_;
+  Unit* end_;
+  std::u16string escaped_;
   int depth_ = 0;
 };
 
 // Output and stack are kept per thread between calls, so that repeated writing does not grow and copy
 // them anew each time.
-thread_local std::u16string writeBuffer;
+thread_local std::u16string wideBuffer;
+thread_local std::string textBuffer;
 thread_local std::vector<Frame> writeFrames;
+
+template <typename Unit>
+std::basic_string_view<Unit> WriteInto(std::basic_string<Unit>& buffer, const JsonNode* node, bool pretty,
+                                       bool escapeStrings) {
+  if (node == nullptr) return {};
+  if (buffer.size() > kKeptBufferUnits) std::basic_string<Unit>().swap(buffer);
+  if (writeFrames.capacity() > kKeptBufferUnits / 8) std::vector<Frame>().swap(writeFrames);
+  return Writer<Unit>(buffer, writeFrames, pretty, escapeStrings).Write(node);
+}
 
 }  // namespace
 
 std::u16string_view WriteJsonTextView(const JsonNode* node, bool pretty, bool escapeStrings) {
-  if (node == nullptr) return {};
-  if (writeBuffer.size() > kKeptBufferUnits) std::u16string().swap(writeBuffer);
-  if (writeFrames.capacity() > kKeptBufferUnits / 8) std::vector<Frame>().swap(writeFrames);
-  return Writer(writeBuffer, writeFrames, pretty, escapeStrings).Write(node);
+  return WriteInto(wideBuffer, node, pretty, escapeStrings);
 }
 
 WideText WriteJsonText(const JsonNode* node, bool pretty, bool escapeStrings) {
   return WideText(WriteJsonTextView(node, pretty, escapeStrings));
+}
+
+Text WriteJsonTextAsText(const JsonNode* node, bool pretty, bool escapeStrings) {
+  return Text(WriteInto(textBuffer, node, pretty, escapeStrings));
 }
 
 }  // namespace corvelle::detail

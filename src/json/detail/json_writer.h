@@ -17,8 +17,10 @@ namespace corvelle::detail {
 // The text, without a terminating unit of its own; empty for nullptr.
 [[nodiscard]] WideText WriteJsonText(const JsonNode* node, bool pretty, bool escapeStrings);
 
-// The same text as a view into a buffer of this thread, valid until the next call on this thread;
-// spares a copy when the text is converted further.
+// The same text as a view into a buffer of this thread, valid until the next call on this thread.
 [[nodiscard]] std::u16string_view WriteJsonTextView(const JsonNode* node, bool pretty, bool escapeStrings);
+
+// The same text in code page 936, written as such rather than converted afterwards.
+[[nodiscard]] Text WriteJsonTextAsText(const JsonNode* node, bool pretty, bool escapeStrings);
 
 }  // namespace corvelle::detail
