@@ -167,6 +167,12 @@ std::string Md5For(std::string_view name) {
   return out;
 }
 
+// The raw query of a request target: what follows its first "?", empty when there is none.
+std::string_view QueryOf(const httplib::Request& req) {
+  const std::size_t q = req.target.find('?');
+  return q == std::string::npos ? std::string_view() : std::string_view(req.target).substr(q + 1);
+}
+
 }  // namespace
 
 std::string LoggedRequest::Header(std::string_view name) const {
@@ -258,9 +264,7 @@ Answer SimulatedShareService::State::SharePageAnswer(const httplib::Request& req
 Answer SimulatedShareService::State::VerifyAnswer(const httplib::Request& req, bool https) {
   if (std::string reason = CheckFormPost(req); !reason.empty()) return RejectJson(reason);
   if (std::string reason = CheckBrowserHeaders(req); !reason.empty()) return RejectJson(reason);
-  const std::size_t q = req.target.find('?');
-  const auto query =
-      SplitFields(q == std::string::npos ? std::string_view() : std::string_view(req.target).substr(q + 1));
+  const auto query = SplitFields(QueryOf(req));
   if (std::string reason = CheckKeys(
           query, {"surl", "t", "bdstoken", "channel", "clienttype", "web", "app_id", "logid"}, "query");
       !reason.empty())
@@ -333,9 +337,7 @@ std::string SimulatedShareService::State::FileListReply(const ShareRecord& share
 Answer SimulatedShareService::State::DownloadAnswer(const httplib::Request& req, bool https) {
   if (std::string reason = CheckFormPost(req); !reason.empty()) return RejectJson(reason);
   if (std::string reason = CheckBrowserHeaders(req); !reason.empty()) return RejectJson(reason);
-  const std::size_t q = req.target.find('?');
-  const auto query =
-      SplitFields(q == std::string::npos ? std::string_view() : std::string_view(req.target).substr(q + 1));
+  const auto query = SplitFields(QueryOf(req));
   if (std::string reason = CheckKeys(
           query, {"sign", "timestamp", "bdstoken", "channel", "clienttype", "web", "app_id", "logid"},
           "query");
@@ -428,9 +430,7 @@ Answer SimulatedShareService::State::DownloadAnswer(const httplib::Request& req,
 Answer SimulatedShareService::State::CaptchaApiAnswer(const httplib::Request& req, bool https) {
   if (req.method != "GET") return RejectJson("method is not GET");
   if (std::string reason = CheckBrowserHeaders(req); !reason.empty()) return RejectJson(reason);
-  const std::size_t q = req.target.find('?');
-  const auto query =
-      SplitFields(q == std::string::npos ? std::string_view() : std::string_view(req.target).substr(q + 1));
+  const auto query = SplitFields(QueryOf(req));
   if (std::string reason = CheckKeys(
           query, {"prod", "t", "bdstoken", "channel", "clienttype", "web", "app_id", "logid"}, "query");
       !reason.empty())
@@ -456,9 +456,7 @@ Answer SimulatedShareService::State::CaptchaApiAnswer(const httplib::Request& re
 Answer SimulatedShareService::State::CaptchaImageAnswer(const httplib::Request& req) {
   if (req.method != "GET") return RejectPage("method is not GET");
   if (std::string reason = CheckBrowserHeaders(req); !reason.empty()) return RejectPage(reason);
-  const std::size_t q = req.target.find('?');
-  const auto captcha =
-      captchas.find(q == std::string::npos ? std::string_view() : std::string_view(req.target).substr(q + 1));
+  const auto captcha = captchas.find(QueryOf(req));
   if (captcha == captchas.end()) return RejectPage("no such captcha", 404);
   Answer answer;
   answer.contentType = "image/png";
