@@ -312,9 +312,10 @@ class Parser {
     while (first < last && IsBlank(text_[first])) ++first;
     while (last > first && IsBlank(text_[last - 1])) --last;
     const std::u16string_view trimmed(text_ + first, last - first);
-    // Blanks are all at or below 32; most tokens hold no unit that low at all.
-    std::size_t low = 0;
-    for (const char16_t c : trimmed) low += c <= 32 ? 1 : 0;
+    // Blanks are all at or below 32; most tokens hold no unit that low at all. A flag rather than a
+    // count keeps the loop in 16-bit lanes.
+    unsigned low = 0;
+    for (const char16_t c : trimmed) low |= c <= 32 ? 1u : 0u;
     if (low == 0) return trimmed;
     valueBuffer_.clear();
     for (const char16_t c : trimmed) {
