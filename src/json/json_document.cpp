@@ -45,12 +45,16 @@ std::u16string_view WidePath(const JsonPathW& path) {
   return path ? UpToNul(*path) : std::u16string_view();
 }
 
-// Parses into `node`; 0 or the parser's negative code.
-int ParseInto(JsonNode* node, std::u16string_view text, std::optional<bool> decodeUnicode) {
+// Parses all of `text`, which holds no NUL unit, into `node`; 0 or the parser's negative code.
+int ParseUnits(JsonNode* node, std::u16string_view text, std::optional<bool> decodeUnicode) {
   static constexpr char16_t kEmpty[] = u"";
-  text = UpToNul(text);
   return detail::ParseJsonText(node, text.data() == nullptr ? kEmpty : text.data(), text.size(),
                                decodeUnicode.value_or(false));
+}
+
+// Parses `text` up to its first NUL unit into `node`; 0 or the parser's negative code.
+int ParseInto(JsonNode* node, std::u16string_view text, std::optional<bool> decodeUnicode) {
+  return ParseUnits(node, UpToNul(text), decodeUnicode);
 }
 
 }  // namespace
@@ -159,7 +163,11 @@ bool JsonDocument::ParseW(std::u16string_view text, std::optional<bool> decodeUn
 }
 
 bool JsonDocument::Parse(std::string_view text, std::optional<bool> decodeUnicode) {
-  return ParseW(TextToUtf16(text), decodeUnicode);
+  // The conversion stops at the first NUL byte and makes no NUL unit of anything else, so the search
+  // for one that ParseW does would find none.
+  const WideText wide = TextToUtf16(text);
+  if (root == nullptr) root = detail::NewObjectNode();
+  return ParseUnits(root, wide, decodeUnicode) == 0;
 }
 
 WideText JsonDocument::ToTextW(JsonPathW path, std::optional<bool> pretty,

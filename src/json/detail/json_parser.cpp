@@ -5,6 +5,10 @@
 #include <string_view>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "json/detail/number_text.h"
 
 namespace corvelle::detail {
@@ -26,6 +30,51 @@ struct StructuralTable {
   }
 };
 constexpr StructuralTable kStructural;
+
+// Position of the first structural unit at or after `pos`, or `length`. Number-heavy text spends most
+// of its scan here, so eight units are tested at a time; "[" and "{" (and "]" and "}") differ only in
+// bit 5, which lets one compare catch both.
+std::size_t SkipPlain(const char16_t* text, std::size_t pos, std::size_t length) {
+#if defined(__SSE2__)
+  const __m128i bit5 = _mm_set1_epi16(0x20);
+  const __m128i openers = _mm_set1_epi16(u'{');
+  const __m128i closers = _mm_set1_epi16(u'}');
+  const __m128i backslash = _mm_set1_epi16(u'\\');
+  const __m128i quote = _mm_set1_epi16(u'"');
+  const __m128i apostrophe = _mm_set1_epi16(u'\'');
+  const __m128i colon = _mm_set1_epi16(u':');
+  const __m128i comma = _mm_set1_epi16(u',');
+  for (; pos + 8 <= length; pos += 8) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + pos));
+    const __m128i folded = _mm_or_si128(units, bit5);
+    const __m128i brackets = _mm_or_si128(_mm_cmpeq_epi16(folded, openers), _mm_cmpeq_epi16(folded, closers));
+    const __m128i quotes = _mm_or_si128(_mm_cmpeq_epi16(units, quote), _mm_cmpeq_epi16(units, apostrophe));
+    const __m128i separators = _mm_or_si128(_mm_cmpeq_epi16(units, colon), _mm_cmpeq_epi16(units, comma));
+    const __m128i marks = _mm_or_si128(_mm_or_si128(brackets, quotes),
+                                       _mm_or_si128(separators, _mm_cmpeq_epi16(units, backslash)));
+    const int found = _mm_movemask_epi8(marks);
+    if (found != 0) return pos + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(found)) >> 1);
+  }
+#endif
+  while (pos < length && (text[pos] >= 128 || !kStructural.marks[text[pos]])) ++pos;
+  return pos;
+}
+
+// Position of the first `quote` or backslash at or after `pos`, or `length`.
+std::size_t SkipStringContent(const char16_t* text, std::size_t pos, std::size_t length, char16_t quote) {
+#if defined(__SSE2__)
+  const __m128i quotes = _mm_set1_epi16(static_cast<short>(quote));
+  const __m128i backslash = _mm_set1_epi16(u'\\');
+  for (; pos + 8 <= length; pos += 8) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + pos));
+    const int found =
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(units, quotes), _mm_cmpeq_epi16(units, backslash)));
+    if (found != 0) return pos + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(found)) >> 1);
+  }
+#endif
+  while (pos < length && text[pos] != quote && text[pos] != u'\\') ++pos;
+  return pos;
+}
 
 bool IsBlank(char16_t c) {
   return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
@@ -92,20 +141,16 @@ class Parser {
         return CloseObject();
       default:
         // Plain content of a scalar or blanks between tokens: nothing happens until the next mark.
-        ++pos_;
-        while (pos_ < length_ && (text_[pos_] >= 128 || !kStructural.marks[text_[pos_]])) ++pos_;
+        pos_ = SkipPlain(text_, pos_ + 1, length_);
         return kParseOk;
     }
   }
 
   // Inside a string only a backslash and the quote that opened it matter.
   int InString() {
-    const char16_t* p = text_ + pos_;
-    const char16_t* end = text_ + length_;
-    while (p < end && *p != quote_ && *p != u'\\') ++p;
-    pos_ = static_cast<std::size_t>(p - text_);
-    if (p == end) return kParseOk;
-    if (*p == u'\\') {
+    pos_ = SkipStringContent(text_, pos_, length_, quote_);
+    if (pos_ == length_) return kParseOk;
+    if (text_[pos_] == u'\\') {
       (inKey_ ? keyEscaped_ : valueEscaped_) = true;
       pos_ += pos_ + 1 < length_ && IsEscapedByScan(text_[pos_ + 1]) ? 2 : 1;
       return kParseOk;
@@ -267,9 +312,10 @@ class Parser {
     while (first < last && IsBlank(text_[first])) ++first;
     while (last > first && IsBlank(text_[last - 1])) --last;
     const std::u16string_view trimmed(text_ + first, last - first);
-    // Blanks are all at or below 32; most tokens hold no unit that low at all.
-    std::size_t low = 0;
-    for (const char16_t c : trimmed) low += c <= 32 ? 1 : 0;
+    // Blanks are all at or below 32; most tokens hold no unit that low at all. A flag rather than a
+    // count keeps the loop in 16-bit lanes.
+    unsigned low = 0;
+    for (const char16_t c : trimmed) low |= c <= 32 ? 1u : 0u;
     if (low == 0) return trimmed;
     valueBuffer_.clear();
     for (const char16_t c : trimmed) {
