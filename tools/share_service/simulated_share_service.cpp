@@ -127,6 +127,18 @@ std::string CheckLogId(const std::vector<FormField>& fields) {
   return {};
 }
 
+// The fields every call of the web client carries in its query, whatever the endpoint.
+std::string CheckWebClientQuery(const std::vector<FormField>& query) {
+  if (std::string reason = CheckFixed(query, {{"bdstoken", "null"},
+                                              {"channel", "chunlei"},
+                                              {"clienttype", "0"},
+                                              {"web", "1"},
+                                              {"app_id", kAppId}});
+      !reason.empty())
+    return reason;
+  return CheckLogId(query);
+}
+
 std::string CheckFormPost(const httplib::Request& req) {
   if (req.method != "POST") return "method is not POST";
   if (req.get_header_value("Content-Type") != kFormType) return "Content-Type is not a form";
@@ -269,15 +281,8 @@ Answer SimulatedShareService::State::VerifyAnswer(const httplib::Request& req, b
           query, {"surl", "t", "bdstoken", "channel", "clienttype", "web", "app_id", "logid"}, "query");
       !reason.empty())
     return RejectJson(reason);
-  if (std::string reason = CheckFixed(query, {{"bdstoken", "null"},
-                                              {"channel", "chunlei"},
-                                              {"clienttype", "0"},
-                                              {"web", "1"},
-                                              {"app_id", kAppId}});
-      !reason.empty())
-    return RejectJson(reason);
+  if (std::string reason = CheckWebClientQuery(query); !reason.empty()) return RejectJson(reason);
   if (!IsDigits(RawField(query, "t").value_or(""))) return RejectJson("t is not a millisecond time");
-  if (std::string reason = CheckLogId(query); !reason.empty()) return RejectJson(reason);
 
   const auto found = shares.find(RawField(query, "surl").value_or(""));
   if (found == shares.end()) return RejectJson("surl names no share");
@@ -343,14 +348,7 @@ Answer SimulatedShareService::State::DownloadAnswer(const httplib::Request& req,
           "query");
       !reason.empty())
     return RejectJson(reason);
-  if (std::string reason = CheckFixed(query, {{"bdstoken", "null"},
-                                              {"channel", "chunlei"},
-                                              {"clienttype", "0"},
-                                              {"web", "1"},
-                                              {"app_id", kAppId}});
-      !reason.empty())
-    return RejectJson(reason);
-  if (std::string reason = CheckLogId(query); !reason.empty()) return RejectJson(reason);
+  if (std::string reason = CheckWebClientQuery(query); !reason.empty()) return RejectJson(reason);
 
   const auto body = SplitFields(req.body);
   std::vector<FormField> head(body.begin(), body.begin() + std::min<std::size_t>(6, body.size()));
@@ -435,16 +433,9 @@ Answer SimulatedShareService::State::CaptchaApiAnswer(const httplib::Request& re
           query, {"prod", "t", "bdstoken", "channel", "clienttype", "web", "app_id", "logid"}, "query");
       !reason.empty())
     return RejectJson(reason);
-  if (std::string reason = CheckFixed(query, {{"prod", "pan"},
-                                              {"t", kCaptchaT},
-                                              {"bdstoken", "null"},
-                                              {"channel", "chunlei"},
-                                              {"clienttype", "0"},
-                                              {"web", "1"},
-                                              {"app_id", kAppId}});
-      !reason.empty())
+  if (std::string reason = CheckFixed(query, {{"prod", "pan"}, {"t", kCaptchaT}}); !reason.empty())
     return RejectJson(reason);
-  if (std::string reason = CheckLogId(query); !reason.empty()) return RejectJson(reason);
+  if (std::string reason = CheckWebClientQuery(query); !reason.empty()) return RejectJson(reason);
 
   const std::string vcode = RandomText("0123456789abcdef", 64) + RandomText("0123456789ABCDEF", 32);
   lastCaptchaAnswer = RandomText(kCaptchaAlphabet, 4);
