@@ -146,6 +146,19 @@ int SplitScientific(const char* text, const char* end, char* digits, int& expone
   return count;
 }
 
+// Adds one unit in the 13th significant digit, carrying leftwards; 9999999999999 becomes 1 with the
+// exponent one higher.
+void RoundUpThirteenth(char* digits, int& exponent) {
+  int k = 12;
+  while (k >= 0 && digits[k] == '9') digits[k--] = '0';
+  if (k >= 0) {
+    ++digits[k];
+  } else {
+    digits[0] = '1';
+    ++exponent;
+  }
+}
+
 // The value's decimal digits correctly rounded to at most 13 significant digits, trailing zeros
 // dropped, as printf's %.13g has them; answers their count. The shortest digits that read back as the
 // value lie within half a unit of its last binary place of the exact value, which is at most a few
@@ -169,18 +182,8 @@ int ThirteenDigits(double magnitude, char* digits, int& exponent) {
       result = std::to_chars(text, text + sizeof text, magnitude, std::chars_format::scientific, 12);
       count = SplitScientific(text, result.ptr, digits, exponent);
     } else {
-      const bool up = tail > 5000;
       count = 13;
-      if (up) {
-        int k = 12;
-        while (k >= 0 && digits[k] == '9') digits[k--] = '0';
-        if (k >= 0) {
-          ++digits[k];
-        } else {
-          digits[0] = '1';
-          ++exponent;
-        }
-      }
+      if (tail > 5000) RoundUpThirteenth(digits, exponent);
     }
   }
   while (count > 1 && digits[count - 1] == '0') --count;
@@ -256,16 +259,7 @@ bool RoundAndLayOut(char* digits, int kept, int exponent, bool negative, char* o
     for (int k = 13; k < 17; ++k) tail = tail * 10 + (k < kept ? digits[k] - '0' : 0);
     if (tail >= 4900 && tail <= 5100) return false;
     kept = 13;
-    if (tail > 5000) {
-      int k = 12;
-      while (k >= 0 && digits[k] == '9') digits[k--] = '0';
-      if (k >= 0) {
-        ++digits[k];
-      } else {
-        digits[0] = '1';
-        ++exponent;
-      }
-    }
+    if (tail > 5000) RoundUpThirteenth(digits, exponent);
   }
   while (kept > 1 && digits[kept - 1] == '0') --kept;
   char* p = out;
