@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/loopback_socket.h"
+
 namespace corvelle::testing {
 namespace {
 
@@ -42,17 +44,12 @@ std::uint16_t PickFreePort() {
 }
 
 bool Accepts(std::uint16_t port) {
-  const int socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int socket = ConnectLoopback(port);
   if (socket < 0) {
     return false;
   }
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(port);
-  const bool connected = ::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
   ::close(socket);
-  return connected;
+  return true;
 }
 
 void WriteFile(const std::filesystem::path& path, const std::string& content) {

@@ -12,6 +12,8 @@
 #include <chrono>
 #include <memory>
 
+#include "support/loopback_socket.h"
+
 namespace corvelle::testing {
 namespace {
 
@@ -101,16 +103,12 @@ void RawConnection::Reset() {
 }
 
 bool RawConnection::Tunnel(std::uint16_t port) {
-  const int upstream = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int upstream = ConnectLoopback(port);
   if (upstream < 0) {
     return false;
   }
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(port);
-  bool open = ::connect(upstream, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  if (open && !pending_.empty()) {
+  bool open = true;
+  if (!pending_.empty()) {
     open = SendAll(upstream, pending_);
     pending_.clear();
   }
