@@ -7,6 +7,7 @@
 
 #include "json/detail/json_parser.h"
 #include "json/json_document.h"
+#include "row_name.h"
 #include "text/encoding.h"
 
 namespace corvelle {
@@ -154,6 +155,68 @@ INSTANTIATE_TEST_SUITE_P(Json, NumberCases, testing::ValuesIn(kNumberRows),
                          [](const testing::TestParamInfo<NumberRow>& info) {
                            return std::string(info.param.name);
                          });
+
+// Array items that are numbers written without blanks are read in one scan each; written with blanks
+// they take the mark-by-mark way. Both must give the same nodes, for odd tokens as for plain ones.
+struct RunRow {
+  const char* name;
+  std::string token;
+};
+
+class NumberRunCases : public testing::TestWithParam<RunRow> {};
+
+// Kind, value, token and written text of every item of `[[T,T],[T]]`, once without blanks and once with
+// blanks around each token. Room behind the items lets the one-scan reader look eight units at a time.
+TEST_P(NumberRunCases, ReadsAsWithBlanks) {
+  const std::string& t = GetParam().token;
+  const std::string room(40, ' ');
+  JsonDocument tight;
+  JsonDocument spaced;
+  ASSERT_TRUE(tight.Parse("[[" + t + "," + t + "],[" + t + "]," + room + "0]"));
+  ASSERT_TRUE(spaced.Parse("[[ " + t + " , " + t + " ],[ " + t + " ]," + room + "0]"));
+  EXPECT_EQ(tight.ToText(), spaced.ToText());
+  for (const char* path : {"[0][0]", "[0][1]", "[1][0]"}) {
+    SCOPED_TRACE(path);
+    EXPECT_EQ(tight.GetKind(path), spaced.GetKind(path));
+    EXPECT_EQ(tight.GetSourceText(path), spaced.GetSourceText(path));
+    EXPECT_EQ(tight.GetInteger(path), spaced.GetInteger(path));
+    const double real = tight.GetReal(path);
+    if (!std::isnan(real)) {
+      EXPECT_EQ(real, spaced.GetReal(path));
+    }
+  }
+}
+
+const RunRow kRunRows[] = {
+    {"Zero", "0"},
+    {"NegativeZero", "-0"},
+    {"Plain", "42"},
+    {"LeadingZeros", "-007"},
+    {"PlusSign", "+5"},
+    {"LoneMinus", "-"},
+    {"LoneDot", "."},
+    {"DotFirst", ".5"},
+    {"DotLast", "5."},
+    {"Exponent", "1E+5"},
+    {"SmallExponent", "2.5e-3"},
+    {"ExponentFirstIsRaw", "e5"},
+    {"TwoDotsIsRaw", "1.2.3"},
+    {"TwoExponentsIsRaw", "1e2e3"},
+    {"SignInside", "1-2"},
+    {"TwoSignsInsideIsRaw", "1-2+3"},
+    {"DoubleMinus", "--1"},
+    {"Coordinate", "-65.613616999999977"},
+    {"FifteenDigits", "123456789012345"},
+    {"SixteenDigits", "1234567890123456"},
+    {"PastInt64", "9223372036854775808"},
+    {"HugeExponent", "-1e400"},
+    {"ThirtyOneUnits", std::string(30, '7') + "."},
+    {"ThirtyTwoUnits", std::string(32, '7')},
+    {"ThirtyThreeUnits", "-" + std::string(32, '7')},
+    {"LetterInside", "12x5"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Json, NumberRunCases, testing::ValuesIn(kRunRows), RowName());
 
 TEST(Parser, NotANumberReadsAsZeroInteger) {
   // 400 nines after the point overflow both the mantissa and the scale: infinity over infinity.

@@ -6,6 +6,7 @@
 
 #include "json/detail/block_pool.h"
 #include "json/detail/number_text.h"
+#include "json/detail/packed_number.h"
 
 namespace corvelle::detail {
 
@@ -219,51 +220,6 @@ void RebuildIndex(JsonNode* object, bool positionsKept = false) {
   object->extra.index = index;
 }
 
-// Four-bit codes of the units a number token is made of; 0x10 for any other unit.
-struct NibbleTable {
-  std::uint8_t codes[128];
-  constexpr NibbleTable() : codes() {
-    for (auto& code : codes) code = 0x10;
-    for (int d = 0; d < 10; ++d) codes['0' + d] = static_cast<std::uint8_t>(d);
-    codes[static_cast<int>('.')] = 10;
-    codes[static_cast<int>('e')] = 11;
-    codes[static_cast<int>('E')] = 12;
-    codes[static_cast<int>('+')] = 13;
-    codes[static_cast<int>('-')] = 14;
-  }
-};
-constexpr NibbleTable kNibbles;
-
-// Packs up to 16 units into one word; false when a unit has no code. No branch a unit: a unit without
-// a code leaves its mark in `bad`.
-bool PackHalf(const char16_t* units, std::size_t count, std::uint64_t& half) {
-  std::uint64_t packed = 0;
-  unsigned bad = 0;
-  for (std::size_t i = 0; i < count; ++i) {
-    const unsigned code = units[i] < 128 ? kNibbles.codes[units[i]] : 0x10;
-    bad |= code;
-    packed |= static_cast<std::uint64_t>(code & 0xF) << (4 * i);
-  }
-  half = packed;
-  return (bad & 0x10) == 0;
-}
-
-// Packs a number token four bits a unit, when it is short enough and holds only number characters.
-bool PackToken(JsonNode* node, std::u16string_view token) {
-  if (token.size() > 32) return false;
-  const std::size_t low = token.size() < 16 ? token.size() : 16;
-  std::uint64_t halves[2] = {0, 0};
-  if (!PackHalf(token.data(), low, halves[0]) ||
-      !PackHalf(token.data() + low, token.size() - low, halves[1])) {
-    return false;
-  }
-  node->value.bits = halves[0];
-  node->extra.bits = halves[1];
-  node->packedLength = static_cast<std::uint16_t>(token.size());
-  node->source = Source::Packed;
-  return true;
-}
-
 // Decimal text of a value with at most 15 digits reads back exactly; such a token can be rebuilt from
 // the value and need not be kept. Its value is read here too: below 2^53 integer steps and the
 // reader's double steps agree.
@@ -357,18 +313,27 @@ JsonNode* NewRawNode(std::u16string_view text) {
   return node;
 }
 
-JsonNode* NewNumberNode(Kind kind, std::u16string_view token) {
+JsonNode* NewPackedNumberNode(Kind kind, std::u16string_view token, const PackedToken& packed) {
   JsonNode* node = NewNode(kind, Source::Derived);
   if (node == nullptr) return nullptr;
   if (kind == Kind::Integer && ReadPlainInteger(token, node->value.integer)) return node;
-  if (PackToken(node, token)) return node;
+  node->value.bits = packed.low;
+  node->extra.bits = packed.high;
+  node->packedLength = static_cast<std::uint16_t>(packed.length);
+  node->source = Source::Packed;
+  return node;
+}
+
+JsonNode* NewNumberNode(Kind kind, std::u16string_view token) {
+  if (PackedToken packed; PackToken(token, packed)) return NewPackedNumberNode(kind, token, packed);
   // A long or unusual token: the value is read now and the token kept beside it.
+  JsonNode* node = NewNode(kind, Source::Block);
+  if (node == nullptr) return nullptr;
   node->extra.sourceText = NewTextBlock(token);
   if (node->extra.sourceText == nullptr) {
     FreeNodeMemory(node);
     return nullptr;
   }
-  node->source = Source::Block;
   if (kind == Kind::Integer) {
     node->value.integer = ParseInteger(token);
   } else {
@@ -632,11 +597,7 @@ void ShrinkContainer(JsonNode* node) {
 }
 
 std::size_t UnpackToken(const JsonNode* node, char16_t* out) {
-  static constexpr char16_t kUnits[] = u"0123456789.eE+-";
-  const std::uint64_t halves[2] = {node->value.bits, node->extra.bits};
-  for (std::size_t i = 0; i < node->packedLength; ++i)
-    out[i] = kUnits[(halves[i / 16] >> (4 * (i % 16))) & 0xF];
-  return node->packedLength;
+  return UnpackToken(node->value.bits, node->extra.bits, node->packedLength, out);
 }
 
 bool BooleanValue(const JsonNode* node) {

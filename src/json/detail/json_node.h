@@ -45,6 +45,7 @@ struct TextBlock {
 };
 
 struct JsonNode;
+struct PackedToken;
 
 // Items of an Array: this header, then `capacity` node pointers.
 struct NodeList {
@@ -111,6 +112,8 @@ void FreeTextBlock(TextBlock* block);
 [[nodiscard]] JsonNode* NewRawNode(std::u16string_view text);
 // A Real or Integer node for a number token as read; the token stays its source text.
 [[nodiscard]] JsonNode* NewNumberNode(Kind kind, std::u16string_view token);
+// The same for a token already packed.
+[[nodiscard]] JsonNode* NewPackedNumberNode(Kind kind, std::u16string_view token, const PackedToken& packed);
 
 // ---- References ----
 void AddRef(JsonNode* node);

@@ -10,6 +10,7 @@
 #endif
 
 #include "json/detail/number_text.h"
+#include "json/detail/packed_number.h"
 
 namespace corvelle::detail {
 
@@ -140,10 +141,47 @@ class Parser {
       case u'}':
         return CloseObject();
       default:
+        if (valueStart_ == pos_ && !stringValue_ && !afterColon_ && !stack_.empty() && TopIsArray()) {
+          return NumberRun();
+        }
         // Plain content of a scalar or blanks between tokens: nothing happens until the next mark.
         pos_ = SkipPlain(text_, pos_ + 1, length_);
         return kParseOk;
     }
+  }
+
+  // Items of an Array that are numbers written without blanks, "1,2.5,-3]", each read in one scan and
+  // stored at once, without going round the mark-by-mark loop. The first one that does not fit (blanks,
+  // a long or odd token, anything else) is left to that loop, from the start of its item; the result is
+  // the same either way.
+  int NumberRun() {
+    JsonNode* array = stack_.back();
+    const std::size_t start = pos_;
+    PackedToken packed;
+    NumberClass number = NumberClass::None;
+    while (ScanNumberToken(text_ + pos_, length_ - pos_, packed, number)) {
+      const std::size_t end = pos_ + packed.length;
+      const char16_t next = text_[end];
+      if (next != u',' && next != u']') break;
+      const std::u16string_view token(text_ + pos_, packed.length);
+      // A number that cannot be made is dropped, as on the slow way.
+      if (JsonNode* node = NewPackedNumberNode(number == NumberClass::Integer ? Kind::Integer : Kind::Real,
+                                               token, packed)) {
+        if (!ArrayAppendChild(array, node)) {
+          Release(node);
+          return kParseAttachFailed;
+        }
+      }
+      pos_ = end + 1;
+      if (next == u']') {
+        ResetAfterClose();
+        Pop();
+        return kParseOk;
+      }
+      valueStart_ = pos_;
+    }
+    if (pos_ == start) pos_ = SkipPlain(text_, pos_ + 1, length_);
+    return kParseOk;
   }
 
   // Inside a string only a backslash and the quote that opened it matter.

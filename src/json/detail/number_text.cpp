@@ -5,6 +5,8 @@
 #include <cstring>
 #include <limits>
 
+#include "json/detail/packed_number.h"
+
 namespace corvelle::detail {
 
 namespace {
@@ -336,11 +338,11 @@ bool FormatPackedDecimal(std::uint64_t low, std::uint64_t high, std::size_t coun
   std::uint8_t codes[32];
   SpreadNibbles(low, codes);
   SpreadNibbles(high, codes + 16);
-  const bool negative = codes[0] == 14;
-  const std::size_t start = codes[0] == 13 || codes[0] == 14 ? 1 : 0;
+  const bool negative = codes[0] == kCodeMinus;
+  const std::size_t start = codes[0] == kCodePlus || codes[0] == kCodeMinus ? 1 : 0;
   // A plain decimal token: digits (codes below 10) and at most one point (code 10).
   std::size_t point = start;
-  while (point < count && codes[point] != 10) ++point;
+  while (point < count && codes[point] != kCodePoint) ++point;
   char digits[32];
   std::size_t units = 0;  // digits of the token, point left out, leading zeros kept
   for (std::size_t k = start; k < point; ++k) digits[units++] = static_cast<char>(codes[k]);
