@@ -1,5 +1,6 @@
 #include "json/json_document.h"
 
+#include <memory>
 #include <utility>
 
 #if defined(__SSE2__)
@@ -164,8 +165,9 @@ bool JsonDocument::ParseW(std::u16string_view text, std::optional<bool> decodeUn
 
 bool JsonDocument::Parse(std::string_view text, std::optional<bool> decodeUnicode) {
   // The conversion stops at the first NUL byte and makes no NUL unit of anything else, so the search
-  // for one that ParseW does would find none.
-  const WideText wide = TextToUtf16(text);
+  // for one that ParseW does would find none. The units go to a buffer nothing fills in beforehand.
+  const auto units = std::make_unique_for_overwrite<char16_t[]>(text.size());
+  const std::u16string_view wide(units.get(), TextToUtf16Units(text, units.get()));
   if (root == nullptr) root = detail::NewObjectNode();
   return ParseUnits(root, wide, decodeUnicode) == 0;
 }

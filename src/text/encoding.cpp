@@ -133,12 +133,10 @@ void AppendUtf16(WideText& out, char32_t point) {
 
 }  // namespace
 
-WideText TextToUtf16(std::string_view text) {
+std::size_t TextToUtf16Units(std::string_view text, char16_t* units) {
   const auto* data = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t size = text.size();
-  WideText wide;
-  wide.resize(size);  // never more units than bytes
-  char16_t* out = wide.data();
+  char16_t* out = units;
   std::size_t i = 0;
   const auto& table = detail::Cp936();
   while (i < size) {
@@ -163,7 +161,13 @@ WideText TextToUtf16(std::string_view text) {
       }
     }
   }
-  wide.resize(static_cast<std::size_t>(out - wide.data()));
+  return static_cast<std::size_t>(out - units);
+}
+
+WideText TextToUtf16(std::string_view text) {
+  WideText wide;
+  wide.resize(text.size());
+  wide.resize(TextToUtf16Units(text, wide.data()));
   return wide;
 }
 

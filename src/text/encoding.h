@@ -15,6 +15,10 @@ namespace corvelle {
 // Code page 936 to UTF-16. Pure ASCII input never leaves the fast path.
 [[nodiscard]] WideText TextToUtf16(std::string_view text);
 
+// The same into `units`, which has room for one unit a byte of `text` (never more are needed); answers
+// the number of units written. For callers that would rather not have a string filled in first.
+std::size_t TextToUtf16Units(std::string_view text, char16_t* units);
+
 // The JSON engine's name for the same conversion: code page 936 text to UTF-16.
 [[nodiscard]] inline WideText AnsiToUtf16(std::string_view text) {
   return TextToUtf16(text);

@@ -166,7 +166,7 @@ struct RunRow {
 class NumberRunCases : public testing::TestWithParam<RunRow> {};
 
 // Kind, value, token and written text of every item of `[[T,T],[T]]`, once without blanks and once with
-// blanks around each token. Room behind the items lets the one-scan reader look eight units at a time.
+// blanks around each token. Room behind the items lets the one-scan reader load its units in blocks.
 TEST_P(NumberRunCases, ReadsAsWithBlanks) {
   const std::string& t = GetParam().token;
   const std::string room(40, ' ');

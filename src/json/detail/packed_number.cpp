@@ -58,68 +58,71 @@ std::size_t UnpackToken(std::uint64_t low, std::uint64_t high, std::size_t lengt
 
 namespace {
 
-// Eight byte-wide codes (each below 16), first in the lowest byte, as eight nibbles in 32 bits.
-std::uint64_t NibblesOf(std::uint64_t bytes) {
-  bytes = (bytes | bytes >> 4) & 0x00FF00FF00FF00FFull;
-  bytes = (bytes | bytes >> 8) & 0x0000FFFF0000FFFFull;
-  return (bytes | bytes >> 16) & 0xFFFFFFFFull;
-}
-
-// The number characters among eight units: their codes, and movemask bits (two a unit) of the points,
-// the exponent marks, the signs and all of them together.
-struct EightUnits {
-  std::uint64_t nibbles;
+// The number characters among sixteen units, one bit a unit in each mask, and the units' codes packed.
+struct SixteenUnits {
+  std::uint64_t codes;
   unsigned points;
   unsigned exponents;
   unsigned signs;
   unsigned members;
 };
 
-EightUnits ReadEightUnits(const char16_t* text) {
-  const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
-  const __m128i digitValues = _mm_sub_epi16(units, _mm_set1_epi16(u'0'));
-  const __m128i digits = _mm_and_si128(_mm_cmpgt_epi16(digitValues, _mm_set1_epi16(-1)),
-                                       _mm_cmplt_epi16(digitValues, _mm_set1_epi16(10)));
-  const __m128i point = _mm_cmpeq_epi16(units, _mm_set1_epi16(u'.'));
-  const __m128i lowerE = _mm_cmpeq_epi16(units, _mm_set1_epi16(u'e'));
-  const __m128i upperE = _mm_cmpeq_epi16(units, _mm_set1_epi16(u'E'));
-  const __m128i plus = _mm_cmpeq_epi16(units, _mm_set1_epi16(u'+'));
-  const __m128i minus = _mm_cmpeq_epi16(units, _mm_set1_epi16(u'-'));
+SixteenUnits ReadSixteenUnits(const char16_t* text) {
+  // Narrowed to bytes with saturation: a unit above 255 becomes 0 or 255, neither of them a number
+  // character.
+  const __m128i units = _mm_packus_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text)),
+                                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 8)));
+  const __m128i digitValues = _mm_sub_epi8(units, _mm_set1_epi8('0'));
+  const __m128i digits = _mm_cmpeq_epi8(_mm_min_epu8(digitValues, _mm_set1_epi8(9)), digitValues);
+  const auto is = [&](char16_t unit) { return _mm_cmpeq_epi8(units, _mm_set1_epi8(static_cast<char>(unit))); };
   const auto code = [](__m128i mask, char16_t unit) {
-    return _mm_and_si128(mask, _mm_set1_epi16(static_cast<short>(kCodes.codes[unit])));
+    return _mm_and_si128(mask, _mm_set1_epi8(static_cast<char>(kCodes.codes[unit])));
   };
+  const __m128i point = is(u'.');
+  const __m128i lowerE = is(u'e');
+  const __m128i upperE = is(u'E');
+  const __m128i plus = is(u'+');
+  const __m128i minus = is(u'-');
   const __m128i codes = _mm_or_si128(
       _mm_or_si128(_mm_and_si128(digits, digitValues), code(point, u'.')),
       _mm_or_si128(_mm_or_si128(code(lowerE, u'e'), code(upperE, u'E')), _mm_or_si128(code(plus, u'+'), code(minus, u'-'))));
+  // Two codes a 16-bit lane into one byte, the first unit's in the low four bits, then the bytes in order.
+  const __m128i pairs = _mm_or_si128(_mm_and_si128(codes, _mm_set1_epi16(0x000F)),
+                                     _mm_and_si128(_mm_srli_epi16(codes, 4), _mm_set1_epi16(0x00F0)));
   const __m128i exponents = _mm_or_si128(lowerE, upperE);
   const __m128i signs = _mm_or_si128(plus, minus);
   const __m128i members = _mm_or_si128(_mm_or_si128(digits, point), _mm_or_si128(exponents, signs));
-  EightUnits eight;
-  eight.nibbles = NibblesOf(static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_packus_epi16(codes, codes))));
-  eight.points = static_cast<unsigned>(_mm_movemask_epi8(point));
-  eight.exponents = static_cast<unsigned>(_mm_movemask_epi8(exponents));
-  eight.signs = static_cast<unsigned>(_mm_movemask_epi8(signs));
-  eight.members = static_cast<unsigned>(_mm_movemask_epi8(members));
-  return eight;
+  SixteenUnits sixteen;
+  sixteen.codes = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_packus_epi16(pairs, pairs)));
+  sixteen.points = static_cast<unsigned>(_mm_movemask_epi8(point));
+  sixteen.exponents = static_cast<unsigned>(_mm_movemask_epi8(exponents));
+  sixteen.signs = static_cast<unsigned>(_mm_movemask_epi8(signs));
+  sixteen.members = static_cast<unsigned>(_mm_movemask_epi8(members));
+  return sixteen;
+}
+
+// True when more than one bit is set.
+bool SeveralBits(std::uint32_t bits) {
+  return (bits & (bits - 1)) != 0;
 }
 
 }  // namespace
 
 bool ScanNumberToken(const char16_t* text, std::size_t available, PackedToken& packed, NumberClass& kind) {
   std::uint64_t words[2] = {0, 0};
-  std::uint64_t points = 0;  // movemask bits of all units read, two a unit
-  std::uint64_t exponents = 0;
-  std::uint64_t signs = 0;
+  std::uint32_t points = 0;  // one bit a unit read
+  std::uint32_t exponents = 0;
+  std::uint32_t signs = 0;
   std::size_t length = kPackedUnitsMost;
-  for (std::size_t group = 0; group < kPackedUnitsMost / 8; ++group) {
-    if (8 * group + 8 > available) return false;
-    const EightUnits eight = ReadEightUnits(text + 8 * group);
-    words[group / 2] |= eight.nibbles << (32 * (group % 2));
-    points |= static_cast<std::uint64_t>(eight.points) << (16 * group);
-    exponents |= static_cast<std::uint64_t>(eight.exponents) << (16 * group);
-    signs |= static_cast<std::uint64_t>(eight.signs) << (16 * group);
-    if (eight.members != 0xFFFF) {
-      length = 8 * group + static_cast<std::size_t>(std::countr_one(eight.members) / 2);
+  for (std::size_t half = 0; half < 2; ++half) {
+    if (16 * half + 16 > available) return false;
+    const SixteenUnits sixteen = ReadSixteenUnits(text + 16 * half);
+    words[half] = sixteen.codes;
+    points |= sixteen.points << (16 * half);
+    exponents |= sixteen.exponents << (16 * half);
+    signs |= sixteen.signs << (16 * half);
+    if (sixteen.members != 0xFFFF) {
+      length = 16 * half + static_cast<std::size_t>(std::countr_one(sixteen.members));
       break;
     }
   }
@@ -127,13 +130,13 @@ bool ScanNumberToken(const char16_t* text, std::size_t available, PackedToken& p
   if (length == 0 || length == kPackedUnitsMost) return false;
   // The same verdict as ClassifyNumber's: an exponent mark cannot open a number; more than one point,
   // exponent mark or sign after the first unit is no number.
-  const std::uint64_t inToken = (std::uint64_t{1} << (2 * length)) - 1;
+  const std::uint32_t inToken = (std::uint32_t{1} << length) - 1;
   if ((exponents & 1) != 0) return false;
-  const int pointCount = std::popcount(points & inToken) / 2;
-  const int exponentCount = std::popcount(exponents & inToken) / 2;
-  const int laterSigns = std::popcount(signs & inToken & ~std::uint64_t{3}) / 2;
-  if (pointCount > 1 || exponentCount > 1 || laterSigns > 1) return false;
-  kind = pointCount + exponentCount + laterSigns > 0 ? NumberClass::Real : NumberClass::Integer;
+  points &= inToken;
+  exponents &= inToken;
+  signs &= inToken & ~std::uint32_t{1};
+  if (SeveralBits(points) || SeveralBits(exponents) || SeveralBits(signs)) return false;
+  kind = (points | exponents | signs) != 0 ? NumberClass::Real : NumberClass::Integer;
   // Codes of the units past the token are cleared: a packed token holds nothing beyond its length.
   if (length < 16) {
     words[0] &= (std::uint64_t{1} << (4 * length)) - 1;

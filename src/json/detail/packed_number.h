@@ -33,7 +33,7 @@ std::size_t UnpackToken(std::uint64_t low, std::uint64_t high, std::size_t lengt
 // Reads the number token `text` starts with: the run of units that have a code, packed, with the class
 // ClassifyNumber gives it. True only for a run of 1 to 31 units that is a number (Integer or Real) and
 // is followed by some other unit, which then is `text[packed.length]`; false otherwise, and the caller
-// reads the token the slow way. Units are loaded eight at a time, so the run is only read where that
+// reads the token the slow way. Units are loaded sixteen at a time, so the run is only read where that
 // many are `available`.
 [[nodiscard]] bool ScanNumberToken(const char16_t* text, std::size_t available, PackedToken& packed,
                                    NumberClass& kind);
