@@ -5,12 +5,9 @@
 #include <string_view>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "json/detail/number_text.h"
 #include "json/detail/packed_number.h"
+#include "json/detail/sixteen_units.h"
 
 namespace corvelle::detail {
 
@@ -32,29 +29,22 @@ struct StructuralTable {
 };
 constexpr StructuralTable kStructural;
 
-// Position of the first structural unit at or after `pos`, or `length`. Number-heavy text spends most
-// of its scan here, so eight units are tested at a time; "[" and "{" (and "]" and "}") differ only in
-// bit 5, which lets one compare catch both.
+// Position of the first structural unit at or after `pos`, or `length`. Number-heavy and indented text
+// spends most of its scan here, so sixteen units are tested at a time; "[" and "{" (and "]" and "}")
+// differ only in bit 5, which lets one compare catch both.
 std::size_t SkipPlain(const char16_t* text, std::size_t pos, std::size_t length) {
 #if defined(__SSE2__)
-  const __m128i bit5 = _mm_set1_epi16(0x20);
-  const __m128i openers = _mm_set1_epi16(u'{');
-  const __m128i closers = _mm_set1_epi16(u'}');
-  const __m128i backslash = _mm_set1_epi16(u'\\');
-  const __m128i quote = _mm_set1_epi16(u'"');
-  const __m128i apostrophe = _mm_set1_epi16(u'\'');
-  const __m128i colon = _mm_set1_epi16(u':');
-  const __m128i comma = _mm_set1_epi16(u',');
-  for (; pos + 8 <= length; pos += 8) {
-    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + pos));
-    const __m128i folded = _mm_or_si128(units, bit5);
-    const __m128i brackets = _mm_or_si128(_mm_cmpeq_epi16(folded, openers), _mm_cmpeq_epi16(folded, closers));
-    const __m128i quotes = _mm_or_si128(_mm_cmpeq_epi16(units, quote), _mm_cmpeq_epi16(units, apostrophe));
-    const __m128i separators = _mm_or_si128(_mm_cmpeq_epi16(units, colon), _mm_cmpeq_epi16(units, comma));
+  const auto is = [](char c) { return _mm_set1_epi8(c); };
+  for (; pos + 16 <= length; pos += 16) {
+    const __m128i units = LoadSixteenUnits(text + pos);
+    const __m128i folded = _mm_or_si128(units, is(0x20));
+    const __m128i brackets = _mm_or_si128(_mm_cmpeq_epi8(folded, is('{')), _mm_cmpeq_epi8(folded, is('}')));
+    const __m128i quotes = _mm_or_si128(_mm_cmpeq_epi8(units, is('"')), _mm_cmpeq_epi8(units, is('\'')));
+    const __m128i separators = _mm_or_si128(_mm_cmpeq_epi8(units, is(':')), _mm_cmpeq_epi8(units, is(',')));
     const __m128i marks = _mm_or_si128(_mm_or_si128(brackets, quotes),
-                                       _mm_or_si128(separators, _mm_cmpeq_epi16(units, backslash)));
+                                       _mm_or_si128(separators, _mm_cmpeq_epi8(units, is('\\'))));
     const int found = _mm_movemask_epi8(marks);
-    if (found != 0) return pos + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(found)) >> 1);
+    if (found != 0) return pos + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(found)));
   }
 #endif
   while (pos < length && (text[pos] >= 128 || !kStructural.marks[text[pos]])) ++pos;
@@ -64,13 +54,13 @@ std::size_t SkipPlain(const char16_t* text, std::size_t pos, std::size_t length)
 // Position of the first `quote` or backslash at or after `pos`, or `length`.
 std::size_t SkipStringContent(const char16_t* text, std::size_t pos, std::size_t length, char16_t quote) {
 #if defined(__SSE2__)
-  const __m128i quotes = _mm_set1_epi16(static_cast<short>(quote));
-  const __m128i backslash = _mm_set1_epi16(u'\\');
-  for (; pos + 8 <= length; pos += 8) {
-    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + pos));
+  const __m128i quotes = _mm_set1_epi8(static_cast<char>(quote));
+  const __m128i backslash = _mm_set1_epi8('\\');
+  for (; pos + 16 <= length; pos += 16) {
+    const __m128i units = LoadSixteenUnits(text + pos);
     const int found =
-        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(units, quotes), _mm_cmpeq_epi16(units, backslash)));
-    if (found != 0) return pos + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(found)) >> 1);
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(units, quotes), _mm_cmpeq_epi8(units, backslash)));
+    if (found != 0) return pos + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(found)));
   }
 #endif
   while (pos < length && text[pos] != quote && text[pos] != u'\\') ++pos;
@@ -141,44 +131,52 @@ class Parser {
       case u'}':
         return CloseObject();
       default:
-        if (valueStart_ == pos_ && !stringValue_ && !afterColon_ && !stack_.empty() && TopIsArray()) {
-          return NumberRun();
-        }
+        if (valueStart_ == pos_ && !stringValue_ && !stack_.empty() && AwaitsValue()) return NumberRun();
         // Plain content of a scalar or blanks between tokens: nothing happens until the next mark.
         pos_ = SkipPlain(text_, pos_ + 1, length_);
         return kParseOk;
     }
   }
 
-  // Items of an Array that are numbers written without blanks, "1,2.5,-3]", each read in one scan and
-  // stored at once, without going round the mark-by-mark loop. The first one that does not fit (blanks,
-  // a long or odd token, anything else) is left to that loop, from the start of its item; the result is
-  // the same either way.
+  // True where the innermost container's next value starts: anywhere in an Array, after the colon in an
+  // Object.
+  bool AwaitsValue() const {
+    return TopIsArray() ? !afterColon_ : afterColon_ && keyStart_ != kNone;
+  }
+
+  // Numbers written without blanks before the comma or closing bracket after them ("1,2.5,-3]", or a
+  // member's "12}") are each read in one scan and stored at once, without going round the mark-by-mark
+  // loop. The first value that does not fit (blanks after it, a long or odd token, anything else) is
+  // left to that loop, from the start of the value; the tree is the same either way.
   int NumberRun() {
-    JsonNode* array = stack_.back();
+    const bool inArray = TopIsArray();
+    const char16_t closer = inArray ? u']' : u'}';
     const std::size_t start = pos_;
     PackedToken packed;
     NumberClass number = NumberClass::None;
-    while (ScanNumberToken(text_ + pos_, length_ - pos_, packed, number)) {
-      const std::size_t end = pos_ + packed.length;
+    for (;;) {
+      std::size_t first = pos_;
+      while (first < length_ && IsBlank(text_[first])) ++first;
+      if (!ScanNumberToken(text_ + first, length_ - first, packed, number)) break;
+      const std::size_t end = first + packed.length;
       const char16_t next = text_[end];
-      if (next != u',' && next != u']') break;
-      const std::u16string_view token(text_ + pos_, packed.length);
-      // A number that cannot be made is dropped, as on the slow way.
-      if (JsonNode* node = NewPackedNumberNode(number == NumberClass::Integer ? Kind::Integer : Kind::Real,
-                                               token, packed)) {
-        if (!ArrayAppendChild(array, node)) {
-          Release(node);
-          return kParseAttachFailed;
-        }
-      }
+      if (next != u',' && next != closer) break;
+      JsonNode* node = NewPackedNumberNode(number == NumberClass::Integer ? Kind::Integer : Kind::Real,
+                                           std::u16string_view(text_ + first, packed.length), packed);
+      const int code = inArray ? AppendItem(node) : SetPendingMember(node);
+      if (code != kParseOk) return code;
       pos_ = end + 1;
-      if (next == u']') {
+      if (next == closer) {
         ResetAfterClose();
         Pop();
         return kParseOk;
       }
       valueStart_ = pos_;
+      // In an Object a key comes next.
+      if (!inArray) {
+        afterColon_ = false;
+        return kParseOk;
+      }
     }
     if (pos_ == start) pos_ = SkipPlain(text_, pos_ + 1, length_);
     return kParseOk;
@@ -382,22 +380,28 @@ class Parser {
     const std::u16string_view token = Token();
     if (!stringValue_ && token.empty()) return kParseOk;
     if (stack_.empty()) return kParseOutsideContainer;
-    JsonNode* node = MakeValue(token);
-    if (node == nullptr) return kParseOk;  // a scalar that cannot be made is dropped
-    if (!ArrayAppendChild(stack_.back(), node)) {
+    return AppendItem(MakeValue(token));
+  }
+
+  int StoreObjectRule() {
+    if (keyStart_ == kNone) return kParseNoKey;
+    const std::u16string_view token = Token();
+    if (stack_.empty()) return kParseOutsideContainer;
+    return SetPendingMember(MakeValue(token));
+  }
+
+  // A scalar that could not be made (nullptr) is dropped.
+  int AppendItem(JsonNode* node) {
+    if (node != nullptr && !ArrayAppendChild(stack_.back(), node)) {
       Release(node);
       return kParseAttachFailed;
     }
     return kParseOk;
   }
 
-  int StoreObjectRule() {
-    if (keyStart_ == kNone) return kParseNoKey;
-    const std::u16string_view key = KeyText();
-    const std::u16string_view token = Token();
-    if (stack_.empty()) return kParseOutsideContainer;
-    JsonNode* node = MakeValue(token);
+  int SetPendingMember(JsonNode* node) {
     if (node == nullptr) return kParseOk;
+    const std::u16string_view key = KeyText();
     if (!ObjectSetMember(stack_.back(), key, KeyHash(key), node)) {
       Release(node);
       return kParseAttachFailed;

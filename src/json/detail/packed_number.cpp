@@ -2,9 +2,7 @@
 
 #include <bit>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "json/detail/sixteen_units.h"
 
 namespace corvelle::detail {
 
@@ -68,10 +66,7 @@ struct SixteenUnits {
 };
 
 SixteenUnits ReadSixteenUnits(const char16_t* text) {
-  // Narrowed to bytes with saturation: a unit above 255 becomes 0 or 255, neither of them a number
-  // character.
-  const __m128i units = _mm_packus_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text)),
-                                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + 8)));
+  const __m128i units = LoadSixteenUnits(text);
   const __m128i digitValues = _mm_sub_epi8(units, _mm_set1_epi8('0'));
   const __m128i digits = _mm_cmpeq_epi8(_mm_min_epu8(digitValues, _mm_set1_epi8(9)), digitValues);
   const auto is = [&](char16_t unit) { return _mm_cmpeq_epi8(units, _mm_set1_epi8(static_cast<char>(unit))); };
