@@ -334,29 +334,11 @@ void SpreadNibbles(std::uint64_t word, std::uint8_t* bytes) {
 
 bool FormatPackedDecimal(std::uint64_t low, std::uint64_t high, std::size_t count, char* out,
                          std::size_t& length) {
-  if (count == 0) return false;
   std::uint8_t codes[32];
   SpreadNibbles(low, codes);
-  SpreadNibbles(high, codes + 16);
-  const bool negative = codes[0] == kCodeMinus;
-  const std::size_t start = codes[0] == kCodePlus || codes[0] == kCodeMinus ? 1 : 0;
-  // A plain decimal token: digits (codes below 10) and at most one point (code 10).
-  std::size_t point = start;
-  while (point < count && codes[point] != kCodePoint) ++point;
-  char digits[32];
-  std::size_t units = 0;  // digits of the token, point left out, leading zeros kept
-  for (std::size_t k = start; k < point; ++k) digits[units++] = static_cast<char>(codes[k]);
-  for (std::size_t k = point + 1; k < count; ++k) digits[units++] = static_cast<char>(codes[k]);
-  unsigned bad = units == 0 ? 1u : 0u;
-  for (std::size_t k = 0; k < units; ++k) bad |= digits[k] > 9 ? 1u : 0u;
-  const int fractionDigits = point == count ? 0 : static_cast<int>(count - point - 1);
-  if (bad != 0 || fractionDigits > 22) return false;
-  std::size_t first = 0;
-  while (first < units && digits[first] == 0) ++first;
-  const std::size_t kept = units - first;
-  if (kept == 0 || kept > 19) return false;
-  for (std::size_t k = first; k < units; ++k) digits[k] = static_cast<char>(digits[k] + '0');
-  const int exponent = static_cast<int>(point - start) - static_cast<int>(first) - 1;
-  return RoundAndLayOut(digits + first, static_cast<int>(kept), exponent, negative, out, length);
+  if (count > 16) SpreadNibbles(high, codes + 16);
+  std::size_t i = 0;
+  return FormatDecimal(
+      count, [&] { return kPackedUnits[codes[i++]]; }, out, length);
 }
 }  // namespace corvelle::detail

@@ -13,9 +13,6 @@ namespace corvelle::detail {
 
 // The characters of a packed token; a unit's code is its position here.
 inline constexpr char16_t kPackedUnits[] = u"0123456789.eE+-";
-inline constexpr std::uint8_t kCodePoint = 10;
-inline constexpr std::uint8_t kCodePlus = 13;
-inline constexpr std::uint8_t kCodeMinus = 14;
 inline constexpr std::size_t kPackedUnitsMost = 32;
 
 struct PackedToken {
