@@ -2,8 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <limits>
 #include <ostream>
+#include <random>
 #include <string>
 
 #include "json/json_document.h"
@@ -82,6 +85,43 @@ INSTANTIATE_TEST_SUITE_P(Json, RealText, testing::ValuesIn(kRealRows),
                          [](const testing::TestParamInfo<RealRow>& info) {
                            return std::string(info.param.name);
                          });
+
+// A Real read from text is written from its own token where that gives the same digits; the text must
+// still be "%.13g" of the value read, for every shape of decimal token: signs, leading zeros, points at
+// either end, more digits than a double holds, digits near the rounding half, long fractions.
+TEST(Writer, RealTokensWriteAsPrintfG13OfTheValueRead) {
+  std::mt19937 random(20261211);
+  const auto digits = [&](int most, const char* pool = "0123456789") {
+    std::string text(std::uniform_int_distribution<int>(0, most)(random), '0');
+    const auto size = static_cast<int>(std::strlen(pool));
+    for (char& c : text) c = pool[std::uniform_int_distribution<int>(0, size - 1)(random)];
+    return text;
+  };
+  std::string text = "[";
+  for (int i = 0; i < 20000; ++i) {
+    const int shape = i % 4;
+    std::string token = digits(1, "+--");  // no sign, or "+", or "-" (twice as often)
+    token += shape == 0 ? digits(3, "0") + digits(6) : digits(18);
+    token += ".";
+    token += shape == 1 ? digits(12) + "50000" + digits(3, "09") : digits(shape == 2 ? 25 : 14);
+    if (i % 50 == 0) token += "e" + digits(1, "+-") + digits(2);
+    text += token + (i % 3 == 0 ? " , " : ",");
+  }
+  text += "0.5]";
+  JsonDocument document;
+  ASSERT_TRUE(document.Parse(text));
+  const int count = document.GetCount();
+  JsonDocument written;
+  ASSERT_TRUE(written.Parse(document.ToText()));
+  ASSERT_EQ(written.GetCount(), count);
+  for (int i = 0; i < count; ++i) {
+    const std::string path = "[" + std::to_string(i) + "]";
+    if (document.GetKind(path) != static_cast<int>(NodeKind::Real)) continue;
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "%.13g", document.GetReal(path));
+    ASSERT_EQ(written.GetSourceText(path), expected) << document.GetSourceText(path);
+  }
+}
 
 TEST(Writer, NonFiniteTextReadsBackWithoutError) {
   JsonDocument document;

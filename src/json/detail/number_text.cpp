@@ -1,9 +1,14 @@
 #include "json/detail/number_text.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "json/detail/packed_number.h"
 
@@ -317,6 +322,67 @@ bool FormatDecimalToken(std::u16string_view token, char* out, std::size_t& lengt
       token.size(), [&] { return token[i++]; }, out, length);
 }
 
+#if defined(__SSE2__)
+
+namespace {
+
+// The sixteen four-bit codes of a word as sixteen bytes, lowest code first.
+__m128i SpreadCodes(std::uint64_t word) {
+  const __m128i packed = _mm_cvtsi64_si128(static_cast<long long>(word));
+  const __m128i nibble = _mm_set1_epi8(0x0F);
+  return _mm_unpacklo_epi8(_mm_and_si128(packed, nibble), _mm_and_si128(_mm_srli_epi16(packed, 4), nibble));
+}
+
+// One bit a code of both words for which `test` holds, the first code lowest.
+template <typename Test>
+std::uint32_t CodeBits(__m128i first, __m128i second, Test test) {
+  return static_cast<std::uint32_t>(_mm_movemask_epi8(test(first))) |
+         static_cast<std::uint32_t>(_mm_movemask_epi8(test(second))) << 16;
+}
+
+}  // namespace
+
+// FormatDecimal's work done on all codes at once: where the point is, whether anything but digits and
+// that point follows the sign, and where the first significant digit stands.
+bool FormatPackedDecimal(std::uint64_t low, std::uint64_t high, std::size_t count, char* out,
+                         std::size_t& length) {
+  if (count == 0 || count > 32) return false;
+  const __m128i first = SpreadCodes(low);
+  const __m128i second = SpreadCodes(high);
+  const __m128i point = _mm_set1_epi8(PackedCode(u'.'));
+  const std::uint32_t points = CodeBits(first, second, [&](__m128i c) { return _mm_cmpeq_epi8(c, point); });
+  const std::uint32_t others = CodeBits(first, second, [&](__m128i c) { return _mm_cmpgt_epi8(c, point); });
+  const std::uint32_t zeros =
+      CodeBits(first, second, [](__m128i c) { return _mm_cmpeq_epi8(c, _mm_setzero_si128()); });
+  const auto lead = static_cast<std::uint8_t>(low & 0xF);
+  const bool negative = lead == PackedCode(u'-');
+  const std::size_t start = negative || lead == PackedCode(u'+') ? 1 : 0;
+  const std::uint32_t inToken =
+      (count == 32 ? ~std::uint32_t{0} : (std::uint32_t{1} << count) - 1) & ~((std::uint32_t{1} << start) - 1);
+  const std::uint32_t tokenPoint = points & inToken;
+  if ((others & inToken) != 0 || (tokenPoint & (tokenPoint - 1)) != 0) return false;
+  const std::uint32_t significant = inToken & ~zeros & ~tokenPoint;
+  const std::size_t pointAt = tokenPoint != 0 ? static_cast<std::size_t>(std::countr_zero(tokenPoint)) : count;
+  const std::size_t fraction = tokenPoint != 0 ? count - pointAt - 1 : 0;
+  if (significant == 0 || fraction > 22) return false;
+  char units[32];
+  const __m128i zero = _mm_set1_epi8('0');
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(units), _mm_add_epi8(first, zero));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(units + 16), _mm_add_epi8(second, zero));
+  char digits[32];
+  const std::size_t whole = pointAt - start;
+  std::memcpy(digits, units + start, whole);
+  std::memcpy(digits + whole, units + pointAt + 1, fraction);
+  const auto firstSignificant = static_cast<std::size_t>(std::countr_zero(significant));
+  const std::size_t leadingZeros = firstSignificant - start - (pointAt < firstSignificant ? 1 : 0);
+  const std::size_t kept = whole + fraction - leadingZeros;
+  if (kept > 19) return false;
+  return RoundAndLayOut(digits + leadingZeros, static_cast<int>(kept),
+                        static_cast<int>(whole) - static_cast<int>(leadingZeros) - 1, negative, out, length);
+}
+
+#else
+
 namespace {
 
 // Spreads the 16 four-bit codes of a word into 16 bytes, lowest code first.
@@ -341,4 +407,7 @@ bool FormatPackedDecimal(std::uint64_t low, std::uint64_t high, std::size_t coun
   return FormatDecimal(
       count, [&] { return kPackedUnits[codes[i++]]; }, out, length);
 }
+
+#endif
+
 }  // namespace corvelle::detail

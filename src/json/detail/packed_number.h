@@ -15,6 +15,13 @@ namespace corvelle::detail {
 inline constexpr char16_t kPackedUnits[] = u"0123456789.eE+-";
 inline constexpr std::size_t kPackedUnitsMost = 32;
 
+// The code of a unit that has one.
+constexpr std::uint8_t PackedCode(char16_t unit) {
+  std::uint8_t code = 0;
+  while (kPackedUnits[code] != unit) ++code;
+  return code;
+}
+
 struct PackedToken {
   std::uint64_t low = 0;   // units 0 to 15, the first one in the lowest four bits
   std::uint64_t high = 0;  // units 16 to 31
