@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "json/node_kind.h"
 #include "text/text_types.h"
 
 // JsonDocument: a handle on a reference-counted tree of JSON values, read and written by path.
@@ -31,18 +32,6 @@ namespace corvelle {
 namespace detail {
 struct JsonNode;
 }
-
-// The kind codes answered by GetKind/GetKindW.
-enum class NodeKind : std::int32_t {
-  Raw = -1,  // a token that is neither a literal nor a number, kept verbatim; also "no node"
-  Null = 0,
-  Real = 1,
-  Integer = 2,
-  Boolean = 3,
-  String = 4,
-  Array = 5,
-  Object = 6,
-};
 
 // An optional path: absent or empty means the root.
 using JsonPath = std::optional<std::string_view>;

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "json/node_kind.h"
 #include "text/text_types.h"
 
 // The JSON value tree: reference-counted nodes, the item list of an Array and the member table of an
@@ -19,16 +20,7 @@
 // Nothing here recurses: destroying a tree walks it with an explicit work list.
 namespace corvelle::detail {
 
-enum class Kind : std::int8_t {
-  Raw = -1,
-  Null = 0,
-  Real = 1,
-  Integer = 2,
-  Boolean = 3,
-  String = 4,
-  Array = 5,
-  Object = 6
-};
+using Kind = NodeKind;
 
 // Where a scalar's source text comes from.
 enum class Source : std::uint8_t {

@@ -235,27 +235,14 @@ class Parser {
     return kParseOk;
   }
 
-  // Stores a new container under the pending key (or appends it to the top Array) and pushes it.
+  // Stores a new container under the pending key (or appends it to the top Array) and pushes it. The
+  // callers have made sure that an Object has a key pending.
   int OpenNested(JsonNode* node) {
     if (node == nullptr) return kParseNoMemory;
-    JsonNode* top = stack_.back();
-    if (top->kind == Kind::Array) {
-      if (!ArrayAppendChild(top, node)) {
-        Release(node);
-        return kParseAttachFailed;
-      }
-    } else {
-      if (keyStart_ == kNone) {
-        Release(node);
-        return kParseNoKey;
-      }
-      const std::u16string_view key = KeyText();
-      if (!ObjectSetMember(top, key, KeyHash(key), node)) {
-        Release(node);
-        return kParseAttachFailed;
-      }
-      keyLength_ = 0;
-    }
+    const bool inArray = TopIsArray();
+    const int code = inArray ? AppendItem(node) : SetPendingMember(node);
+    if (code != kParseOk) return code;
+    if (!inArray) keyLength_ = 0;
     stack_.push_back(node);
     return kParseOk;
   }
@@ -396,7 +383,8 @@ class Parser {
     return SetPendingMember(MakeValue(token));
   }
 
-  // A scalar that could not be made (nullptr) is dropped.
+  // Attach a node to the innermost container, which takes over its reference; a scalar that could not
+  // be made (nullptr) is dropped.
   int AppendItem(JsonNode* node) {
     if (node != nullptr && !ArrayAppendChild(stack_.back(), node)) {
       Release(node);

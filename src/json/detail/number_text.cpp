@@ -275,16 +275,14 @@ bool RoundAndLayOut(char* digits, int kept, int exponent, bool negative, char* o
   return true;
 }
 
-// The work of FormatDecimalToken over `count` units handed out one by one by `next`.
-template <typename NextUnit>
-bool FormatDecimal(std::size_t count, NextUnit next, char* out, std::size_t& length) {
-  if (count == 0) return false;
-  char16_t c = next();
-  const bool negative = c == u'-';
+}  // namespace
+
+bool FormatDecimalToken(std::u16string_view token, char* out, std::size_t& length) {
+  if (token.empty()) return false;
   std::size_t i = 0;
-  if (c == u'-' || c == u'+') {
-    if (++i == count) return false;
-    c = next();
+  const bool negative = token[0] == u'-';
+  if (token[0] == u'-' || token[0] == u'+') {
+    if (++i == token.size()) return false;
   }
   char digits[20];
   int kept = 0;            // significant digits kept
@@ -292,34 +290,25 @@ bool FormatDecimal(std::size_t count, NextUnit next, char* out, std::size_t& len
   int fractionDigits = 0;  // digits after it
   int leadingZeros = 0;    // zeros before the first significant digit
   bool dot = false;
-  for (;;) {
+  for (; i < token.size(); ++i) {
+    const char16_t c = token[i];
     if (c == u'.' && !dot) {
       dot = true;
-    } else {
-      const unsigned digit = static_cast<unsigned>(c) - u'0';
-      if (digit > 9) return false;
-      ++(dot ? fractionDigits : integerDigits);
-      if (kept == 0 && digit == 0) {
-        ++leadingZeros;
-      } else {
-        if (kept == 19) return false;
-        digits[kept++] = static_cast<char>('0' + digit);
-      }
+      continue;
     }
-    if (++i == count) break;
-    c = next();
+    const unsigned digit = static_cast<unsigned>(c) - u'0';
+    if (digit > 9) return false;
+    ++(dot ? fractionDigits : integerDigits);
+    if (kept == 0 && digit == 0) {
+      ++leadingZeros;
+    } else {
+      if (kept == 19) return false;
+      digits[kept++] = static_cast<char>('0' + digit);
+    }
   }
   // Beyond 22 fraction digits the reader's scale is inexact and the bound on its error no longer holds.
   if (kept == 0 || fractionDigits > 22) return false;
   return RoundAndLayOut(digits, kept, integerDigits - leadingZeros - 1, negative, out, length);
-}
-
-}  // namespace
-
-bool FormatDecimalToken(std::u16string_view token, char* out, std::size_t& length) {
-  std::size_t i = 0;
-  return FormatDecimal(
-      token.size(), [&] { return token[i++]; }, out, length);
 }
 
 #if defined(__SSE2__)
@@ -342,7 +331,7 @@ std::uint32_t CodeBits(__m128i first, __m128i second, Test test) {
 
 }  // namespace
 
-// FormatDecimal's work done on all codes at once: where the point is, whether anything but digits and
+// FormatDecimalToken's work done on all codes at once: where the point is, whether anything but digits and
 // that point follows the sign, and where the first significant digit stands.
 bool FormatPackedDecimal(std::uint64_t low, std::uint64_t high, std::size_t count, char* out,
                          std::size_t& length) {
@@ -383,29 +372,11 @@ bool FormatPackedDecimal(std::uint64_t low, std::uint64_t high, std::size_t coun
 
 #else
 
-namespace {
-
-// Spreads the 16 four-bit codes of a word into 16 bytes, lowest code first.
-void SpreadNibbles(std::uint64_t word, std::uint8_t* bytes) {
-  for (int half = 0; half < 2; ++half) {
-    std::uint64_t x = (word >> (32 * half)) & 0xFFFFFFFFu;
-    x = (x | x << 16) & 0x0000FFFF0000FFFFull;
-    x = (x | x << 8) & 0x00FF00FF00FF00FFull;
-    x = (x | x << 4) & 0x0F0F0F0F0F0F0F0Full;
-    std::memcpy(bytes + 8 * half, &x, 8);
-  }
-}
-
-}  // namespace
-
 bool FormatPackedDecimal(std::uint64_t low, std::uint64_t high, std::size_t count, char* out,
                          std::size_t& length) {
-  std::uint8_t codes[32];
-  SpreadNibbles(low, codes);
-  if (count > 16) SpreadNibbles(high, codes + 16);
-  std::size_t i = 0;
-  return FormatDecimal(
-      count, [&] { return kPackedUnits[codes[i++]]; }, out, length);
+  if (count > kPackedUnitsMost) return false;
+  char16_t token[kPackedUnitsMost];
+  return FormatDecimalToken(std::u16string_view(token, UnpackToken(low, high, count, token)), out, length);
 }
 
 #endif
