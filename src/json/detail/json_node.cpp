@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <type_traits>
 
 #include "json/detail/block_pool.h"
 #include "json/detail/number_text.h"
@@ -19,12 +20,46 @@ constexpr std::uint32_t kScanLimit = 8;
 std::size_t TextBlockBytes(std::uint32_t length) {
   return sizeof(TextBlock) + length * sizeof(char16_t);
 }
+// Item lists and member tables share a layout: a count and a capacity, then the entries.
+template <typename Header>
+using EntryOf = std::conditional_t<std::is_same_v<Header, NodeList>, JsonNode*, MemberEntry>;
+
+template <typename Header>
+std::size_t EntryBlockBytes(std::uint32_t capacity) {
+  return sizeof(Header) + capacity * sizeof(EntryOf<Header>);
+}
 std::size_t ListBytes(std::uint32_t capacity) {
-  return sizeof(NodeList) + capacity * sizeof(JsonNode*);
+  return EntryBlockBytes<NodeList>(capacity);
 }
 std::size_t TableBytes(std::uint32_t capacity) {
-  return sizeof(MemberTable) + capacity * sizeof(MemberEntry);
+  return EntryBlockBytes<MemberTable>(capacity);
 }
+
+// A list or table with room for `capacity` entries, holding those of `block` (nullptr for none), which
+// is freed; nullptr, with `block` left as it was, when memory runs out.
+template <typename Header>
+Header* ResizeEntryBlock(Header* block, std::uint32_t capacity) {
+  auto* resized = static_cast<Header*>(PoolAlloc(EntryBlockBytes<Header>(capacity)));
+  if (resized == nullptr) return nullptr;
+  resized->count = block == nullptr ? 0 : block->count;
+  resized->capacity = capacity;
+  if (block != nullptr) {
+    std::memcpy(static_cast<void*>(resized + 1), block + 1, block->count * sizeof(EntryOf<Header>));
+    PoolFree(block, EntryBlockBytes<Header>(block->capacity));
+  }
+  return resized;
+}
+
+// Makes room for one more entry, doubling the capacity from `first`; false when memory runs out.
+template <typename Header>
+bool ReserveEntry(Header*& block, std::uint32_t first) {
+  if (block != nullptr && block->count < block->capacity) return true;
+  Header* grown = ResizeEntryBlock(block, block == nullptr ? first : block->capacity * 2);
+  if (grown == nullptr) return false;
+  block = grown;
+  return true;
+}
+
 // A slot of the hash index: the key's hash beside the member's position, so that a probe compares
 // hashes without touching the member table or the key.
 struct IndexSlot {
@@ -138,41 +173,6 @@ void DestroyDoomed(std::vector<JsonNode*>& doomed) {
     LetGoOfValue(node, doomed);
     FreeNodeMemory(node);
   }
-}
-
-// Makes room for one more item; false when memory runs out.
-bool ReserveItem(JsonNode* array) {
-  NodeList* list = array->value.list;
-  if (list != nullptr && list->count < list->capacity) return true;
-  const std::uint32_t capacity = list == nullptr ? 2 : list->capacity * 2;
-  auto* grown = static_cast<NodeList*>(PoolAlloc(ListBytes(capacity)));
-  if (grown == nullptr) return false;
-  grown->count = 0;
-  grown->capacity = capacity;
-  if (list != nullptr) {
-    grown->count = list->count;
-    std::memcpy(Items(grown), Items(list), list->count * sizeof(JsonNode*));
-    PoolFree(list, ListBytes(list->capacity));
-  }
-  array->value.list = grown;
-  return true;
-}
-
-bool ReserveMember(JsonNode* object) {
-  MemberTable* table = object->value.table;
-  if (table != nullptr && table->count < table->capacity) return true;
-  const std::uint32_t capacity = table == nullptr ? 4 : table->capacity * 2;
-  auto* grown = static_cast<MemberTable*>(PoolAlloc(TableBytes(capacity)));
-  if (grown == nullptr) return false;
-  grown->count = 0;
-  grown->capacity = capacity;
-  if (table != nullptr) {
-    grown->count = table->count;
-    std::memcpy(Entries(grown), Entries(table), table->count * sizeof(MemberEntry));
-    PoolFree(table, TableBytes(table->capacity));
-  }
-  object->value.table = grown;
-  return true;
 }
 
 void IndexInsert(KeyIndex* index, std::uint32_t hash, std::int32_t position) {
@@ -438,7 +438,7 @@ void SetIntegerValue(JsonNode* node, std::int64_t value) {
 bool ArrayAppendChild(JsonNode* array, JsonNode* child) {
   if (array == nullptr || child == nullptr) return false;
   MakeArray(array);
-  if (!ReserveItem(array)) return false;
+  if (!ReserveEntry(array->value.list, 2)) return false;
   child->parent = array;
   NodeList* list = array->value.list;
   Items(list)[list->count++] = child;
@@ -503,7 +503,7 @@ bool ObjectSetMember(JsonNode* object, std::u16string_view key, std::uint32_t ha
     Release(old);
     return true;
   }
-  if (!ReserveMember(object)) return false;
+  if (!ReserveEntry(object->value.table, 4)) return false;
   TextBlock* block = NewTextBlock(key, hash);
   if (block == nullptr) return false;
   MemberTable* table = object->value.table;
@@ -575,24 +575,14 @@ void ShrinkContainer(JsonNode* node) {
       node->value.list = nullptr;
       return;
     }
-    auto* fitted = static_cast<NodeList*>(PoolAlloc(ListBytes(list->count)));
-    if (fitted == nullptr) return;
-    fitted->count = fitted->capacity = list->count;
-    std::memcpy(Items(fitted), Items(list), list->count * sizeof(JsonNode*));
-    PoolFree(list, ListBytes(list->capacity));
-    node->value.list = fitted;
+    if (NodeList* fitted = ResizeEntryBlock(list, list->count)) node->value.list = fitted;
   } else if (node->kind == Kind::Object && node->value.table != nullptr) {
     MemberTable* table = node->value.table;
     if (table->count == table->capacity || table->count == 0 ||
         !PoolFreeReturnsMemory(TableBytes(table->capacity))) {
       return;
     }
-    auto* fitted = static_cast<MemberTable*>(PoolAlloc(TableBytes(table->count)));
-    if (fitted == nullptr) return;
-    fitted->count = fitted->capacity = table->count;
-    std::memcpy(Entries(fitted), Entries(table), table->count * sizeof(MemberEntry));
-    PoolFree(table, TableBytes(table->capacity));
-    node->value.table = fitted;
+    if (MemberTable* fitted = ResizeEntryBlock(table, table->count)) node->value.table = fitted;
   }
 }
 
