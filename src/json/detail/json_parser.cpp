@@ -71,11 +71,6 @@ bool IsBlank(char16_t c) {
   return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
 }
 
-// Units a number token can start with; blanks before a string or a container lead to none of them.
-bool OpensNumber(char16_t c) {
-  return (c >= u'0' && c <= u'9') || c == u'-' || c == u'+' || c == u'.';
-}
-
 // After a backslash these units are skipped over, so they never end a string or open one.
 bool IsEscapedByScan(char16_t c) {
   return c == u'"' || c == u'\'' || c == u'\\';
@@ -162,7 +157,6 @@ class Parser {
     for (;;) {
       std::size_t first = pos_;
       while (first < length_ && IsBlank(text_[first])) ++first;
-      if (first == length_ || !OpensNumber(text_[first])) break;
       if (!ScanNumberToken(text_ + first, length_ - first, packed, number)) break;
       const std::size_t end = first + packed.length;
       const char16_t next = text_[end];

@@ -96,6 +96,10 @@ SixteenUnits ReadSixteenUnits(const char16_t* text) {
   return sixteen;
 }
 
+bool OpensNumber(char16_t c) {
+  return (c >= u'0' && c <= u'9') || c == u'-' || c == u'+' || c == u'.';
+}
+
 // True when more than one bit is set.
 bool SeveralBits(std::uint32_t bits) {
   return (bits & (bits - 1)) != 0;
@@ -104,6 +108,9 @@ bool SeveralBits(std::uint32_t bits) {
 }  // namespace
 
 bool ScanNumberToken(const char16_t* text, std::size_t available, PackedToken& packed, NumberClass& kind) {
+  // ClassifyNumber's first rule, told without loading anything: a number opens with a digit, a sign or a
+  // point. Blanks before a string or a container, and an exponent mark, open none.
+  if (available == 0 || !OpensNumber(text[0])) return false;
   std::uint64_t words[2] = {0, 0};
   std::uint32_t points = 0;  // one bit a unit read
   std::uint32_t exponents = 0;
@@ -121,12 +128,11 @@ bool ScanNumberToken(const char16_t* text, std::size_t available, PackedToken& p
       break;
     }
   }
-  // A token of 32 units or more is left to the slow way, and so is an empty one.
-  if (length == 0 || length == kPackedUnitsMost) return false;
-  // The same verdict as ClassifyNumber's: an exponent mark cannot open a number; more than one point,
-  // exponent mark or sign after the first unit is no number.
+  // A token of 32 units or more is left to the slow way.
+  if (length == kPackedUnitsMost) return false;
+  // The rest of ClassifyNumber's verdict: more than one point, exponent mark or sign after the first
+  // unit is no number.
   const std::uint32_t inToken = (std::uint32_t{1} << length) - 1;
-  if ((exponents & 1) != 0) return false;
   points &= inToken;
   exponents &= inToken;
   signs &= inToken & ~std::uint32_t{1};
