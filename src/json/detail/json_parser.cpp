@@ -29,6 +29,10 @@ struct StructuralTable {
 };
 constexpr StructuralTable kStructural;
 
+bool IsPlain(char16_t c) {
+  return c >= 128 || !kStructural.marks[c];
+}
+
 // Position of the first structural unit at or after `pos`, or `length`. Number-heavy and indented text
 // spends most of its scan here, so sixteen units are tested at a time; "[" and "{" (and "]" and "}")
 // differ only in bit 5, which lets one compare catch both.
@@ -47,7 +51,7 @@ std::size_t SkipPlain(const char16_t* text, std::size_t pos, std::size_t length)
     if (found != 0) return pos + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(found)));
   }
 #endif
-  while (pos < length && (text[pos] >= 128 || !kStructural.marks[text[pos]])) ++pos;
+  while (pos < length && IsPlain(text[pos])) ++pos;
   return pos;
 }
 
@@ -151,7 +155,6 @@ class Parser {
   int NumberRun() {
     const bool inArray = TopIsArray();
     const char16_t closer = inArray ? u']' : u'}';
-    const std::size_t start = pos_;
     PackedToken packed;
     NumberClass number = NumberClass::None;
     for (;;) {
@@ -178,7 +181,9 @@ class Parser {
         return kParseOk;
       }
     }
-    if (pos_ == start) pos_ = SkipPlain(text_, pos_ + 1, length_);
+    // Plain content where that value starts is skipped here, as the loop would do after trying this
+    // again; a mark is left to the loop.
+    if (pos_ < length_ && IsPlain(text_[pos_])) pos_ = SkipPlain(text_, pos_ + 1, length_);
     return kParseOk;
   }
 
